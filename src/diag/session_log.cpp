@@ -1,0 +1,59 @@
+#include "diag/session_log.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/conventions.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr std::size_t kLogPathCapacity = 1024;
+
+void writePiece(platform::FileHandle file, const std::string& piece) {
+  platform::writeFile(file, piece.data(), piece.size());
+}
+
+// Appends one entry. The log is best effort: without a profile folder, with
+// a path that does not fit, or with a file that cannot be opened, the entry
+// is skipped and the caller carries on.
+void appendLogEntry(const std::string& errorText, const std::string& timeText) {
+  const char* profile = platform::getEnv(conventions::kProfileVariable);
+  if (profile == nullptr) {
+    return;
+  }
+  std::string logsFolder = std::string(profile) + conventions::kLogsFolder;
+  std::string logPath = logsFolder + conventions::kSeparator + "Veltrana Session Log.txt";
+  if (logPath.size() + 1 > kLogPathCapacity) {
+    return;
+  }
+  platform::makeDirectory(logsFolder.c_str());
+
+  platform::FileHandle file = platform::openFile(logPath.c_str(), "a+");
+  if (file == nullptr) {
+    return;
+  }
+  // Each piece is written as data; a message is never read as a format.
+  writePiece(file, "\r\n##### ");
+  writePiece(file, timeText);
+  writePiece(file, "\r\n");
+  writePiece(file, errorText);
+  writePiece(file, "\r\n\r\n");
+  writePiece(file, "##############################\r\n\r\n");
+  platform::closeFile(file);
+}
+
+}  // namespace
+
+void logLaunchError(const char* message, bool fatal) {
+  std::string errorText = fatal ? "Fatal Error Launching: " : "Error Launching: ";
+  errorText += message;
+  std::string timeText = platform::localTimeText();
+
+  appendLogEntry(errorText, timeText);
+
+  if (fatal) {
+    platform::messageBox(errorText.c_str(), "Veltrana.exe");
+    platform::exitProcess(1);
+  }
+}

@@ -1,0 +1,81 @@
+#include "launcher/launch_sequence.h"
+
+#include "launcher/instance_guard.h"
+#include "platform/conventions.h"
+#include "platform/platform.h"
+#include "runtime/java_runtime.h"
+#include "vm/main_invocation.h"
+#include "vm/vm_creation.h"
+#include "vmconfig/class_path.h"
+#include "vmconfig/library_path.h"
+#include "vmconfig/policy_file.h"
+#include "vmconfig/search_path.h"
+
+void showLastError() {
+  std::string text = platform::formatMessage(platform::getLastError());
+  platform::messageBox(text.c_str(), "Error");
+}
+
+std::string findInstallDir() {
+  std::string executablePath;
+  if (!platform::getModuleFileName(executablePath)) {
+    // Shown, not fatal: the launch goes on with what the path gives.
+    showLastError();
+  }
+  std::size_t last = executablePath.rfind(conventions::kSeparatorChar);
+  if (last != std::string::npos) {
+    return executablePath.substr(0, last);
+  }
+  // No folder in the path at all: the current folder is the best guess.
+  std::string currentDir;
+  if (platform::getCurrentDirectory(currentDir)) {
+    while (currentDir.size() > 1 && currentDir.back() == conventions::kSeparatorChar) {
+      currentDir.pop_back();
+    }
+    return currentDir;
+  }
+  return ".";
+}
+
+int runLauncher() {
+  // 1. Single-instance guard.
+  if (!acquireInstanceGuard()) {
+    return 1;
+  }
+  // 2. The worker that gives the name up after 30 seconds.
+  startReleaseWorker();
+
+  // 3. Install folder.
+  std::string installDir = findInstallDir();
+
+  // 4. Java runtime.
+  findJavaRuntime(installDir);
+  CreateJavaVmFunction createJavaVmEntry = loadJavaRuntime();
+
+  // 5. Search path and QuickTime folder.
+  std::string searchPath = readSearchPath();
+  std::string quickTimeDir = findQuickTimeDir();
+
+  // 6. Security policy file.
+  std::string policyFilePath = writePolicyFile(installDir, quickTimeDir);
+  std::string securityManagerOption;
+  std::string securityPolicyOption;
+  buildSecurityOptions(policyFilePath, securityManagerOption, securityPolicyOption);
+
+  // 7. Library path and class path.
+  std::string libraryPath = buildLibraryPath(installDir, searchPath, quickTimeDir);
+  buildClassPath(installDir, quickTimeDir, javaHomeDir);
+
+  // 8. VM options and creation.
+  std::vector<std::string> options =
+      buildVmOptions(classPath, libraryPath, securityManagerOption, securityPolicyOption);
+  JavaVM* vm = nullptr;
+  JNIEnv* env = nullptr;
+  createJavaVm(createJavaVmEntry, options, &vm, &env);
+
+  // 9. The application's main, then shutdown.
+  invokeMain(vm, env);
+
+  // 10.
+  return 0;
+}

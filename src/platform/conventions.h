@@ -1,0 +1,77 @@
+// Path and naming conventions that differ between Windows and POSIX.
+//
+// The launch logic builds every path and option from these texts, so this
+// header is the one place where the two platforms differ in what the
+// launcher writes. The unit tests build the logic with the Windows texts
+// (VELTRANA_WINDOWS_CONVENTIONS) over the in-memory platform, so the
+// Windows results can be checked byte for byte on any machine.
+#pragma once
+
+#if defined(_WIN32) && !defined(VELTRANA_WINDOWS_CONVENTIONS)
+#define VELTRANA_WINDOWS_CONVENTIONS 1
+#endif
+
+namespace conventions {
+
+#if defined(VELTRANA_WINDOWS_CONVENTIONS)
+
+constexpr char kSeparatorChar = '\\';
+constexpr const char* kSeparator = "\\";
+constexpr const char* kListSeparator = ";";
+constexpr const char* kProfileVariable = "USERPROFILE";
+
+// Inside a runtime's home.
+constexpr const char* kPrivateVmLibrary = "\\bin\\client\\jvm.dll";
+constexpr const char* kSupportLibrary = "\\bin\\msvcr71.dll";
+
+// Native library path option: the value is enclosed in double quotes.
+constexpr const char* kLibraryPathStart = "-Djava.library.path=\".;";
+constexpr const char* kLibraryPathLib = "\\lib;";
+constexpr const char* kLibraryPathEnd = "\"";
+
+// Class path entries after installDir.
+constexpr const char* kInstallDirEntry = "\\;";
+constexpr const char* kLibDirEntry = "\\lib\\;";
+constexpr const char* kLibDirScan = "\\lib\\";
+
+constexpr const char* kQuickTimeSuffix = "\\QuickTime\\QTSystem\\";
+
+// What stands before a converted path in a file URL.
+constexpr const char* kFileUrlPrefix = "file:/";
+
+constexpr const char* kLogsFolder = "\\Logs";
+// Between the profile folder and the VM's crash-report file name.
+constexpr const char* kErrorFileFolder = "\\Logs\\";
+
+#else  // POSIX
+
+constexpr char kSeparatorChar = '/';
+constexpr const char* kSeparator = "/";
+constexpr const char* kListSeparator = ":";
+constexpr const char* kProfileVariable = "HOME";
+
+constexpr const char* kPrivateVmLibrary = "/lib/server/libjvm.so";
+// A POSIX runtime has no support library to pre-load.
+constexpr const char* kSupportLibrary = nullptr;
+
+// Only the Windows runtime strips quotes from path entries; on POSIX they
+// would become part of the first and last entries.
+constexpr const char* kLibraryPathStart = "-Djava.library.path=.:";
+constexpr const char* kLibraryPathLib = "/lib:";
+constexpr const char* kLibraryPathEnd = "";
+
+constexpr const char* kInstallDirEntry = "/:";
+constexpr const char* kLibDirEntry = "/lib/:";
+constexpr const char* kLibDirScan = "/lib/";
+
+constexpr const char* kQuickTimeSuffix = "/QuickTime/QTSystem/";
+
+// Absolute POSIX paths already start with "/".
+constexpr const char* kFileUrlPrefix = "file:";
+
+constexpr const char* kLogsFolder = "/Logs";
+constexpr const char* kErrorFileFolder = "/Logs/";
+
+#endif
+
+}  // namespace conventions

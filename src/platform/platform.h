@@ -1,0 +1,162 @@
+// The one seam between the launch logic and the operating system.
+//
+// Every operating-system service the launcher needs is declared here and
+// nowhere else. Three implementations stand behind it, chosen at link time:
+//   platform_win.cpp    - the real Win32 calls, thin and literal
+//   platform_posix.cpp  - Linux stand-ins, so the Linux build is a working launcher
+//   tests/fake_platform - an in-memory model for unit tests
+// The launch logic calls only these routines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Error codes the launch logic looks at, with their Win32 values.
+constexpr unsigned long kErrorSuccess = 0;
+constexpr unsigned long kErrorFileNotFound = 2;
+constexpr unsigned long kErrorMoreData = 234;
+constexpr unsigned long kErrorAlreadyExists = 183;
+
+// Registry value types (Win32 values).
+constexpr unsigned long kRegSz = 1;
+constexpr unsigned long kRegExpandSz = 2;
+constexpr unsigned long kRegBinary = 3;
+constexpr unsigned long kRegDword = 4;
+
+// Opaque handles. Null means "none" or failure.
+using RegKey = void*;
+using MutexHandle = void*;
+using LibraryHandle = void*;
+using FileHandle = void*;
+using DirectoryHandle = void*;
+using CommandLineHandle = void*;
+using ProcAddress = void (*)();
+
+// --- Process --------------------------------------------------------------
+
+// Full path of the running executable (GetModuleFileNameA). The whole path
+// is returned however long it is. Returns false on failure, with the last
+// error set.
+bool getModuleFileName(std::string& path);
+
+// The calling thread's last error code (GetLastError / SetLastError).
+unsigned long getLastError();
+void setLastError(unsigned long code);
+
+// The system's text for an error code (FormatMessageA, user's default
+// language).
+std::string formatMessage(unsigned long code);
+
+// Ends the process with the runtime library's exit, so exit handlers run.
+[[noreturn]] void exitProcess(int code);
+
+// --- Command line ---------------------------------------------------------
+
+// Splits the process's wide command line (GetCommandLineW +
+// CommandLineToArgvW). Fills args (element 0 is the program) and returns the
+// platform's vector, to be released with releaseCommandLine; returns null
+// when the command line cannot be split.
+CommandLineHandle splitCommandLine(std::vector<std::u16string>& args);
+void releaseCommandLine(CommandLineHandle vector);  // LocalFree
+
+// --- Environment ----------------------------------------------------------
+
+// getenv: the value, or null when unset.
+const char* getEnv(const char* name);
+
+// GetEnvironmentVariableA: copies the value and its terminator into buffer
+// when it fits in size bytes and returns its length; when it does not fit,
+// leaves the buffer untouched and returns the size needed (terminator
+// included); when unset, leaves the buffer untouched and returns 0.
+unsigned long getEnvironmentVariable(const char* name, char* buffer,
+                                     unsigned long size);
+
+// The folder for the launcher's temporary files (TEMP on Windows; a private
+// per-user folder on POSIX), with the same contract as getEnvironmentVariable.
+unsigned long getTempFolder(char* buffer, unsigned long size);
+
+// --- Working directory ----------------------------------------------------
+
+bool setCurrentDirectory(const char* path);  // SetCurrentDirectoryA
+bool getCurrentDirectory(std::string& path);  // GetCurrentDirectoryA
+
+// --- Registry (HKEY_LOCAL_MACHINE, KEY_READ) --------------------------------
+
+// RegOpenKeyExA: 0 and an open key on success, any other value on failure.
+long regOpenKey(const char* subKey, RegKey* key);
+
+// RegQueryValueExA: with data null, stores the value's size in bytes in
+// *size and returns 0. With a buffer, copies the value when it fits in
+// *size bytes and returns 0, or returns kErrorMoreData (storing the size
+// needed) when it does not. A missing value returns kErrorFileNotFound.
+// type receives the value's type when not null.
+long regQueryValue(RegKey key, const char* name, unsigned long* type,
+                   unsigned char* data, unsigned long* size);
+
+// --- Files and folders ----------------------------------------------------
+
+// _stat: 0 when a file or folder of that name exists, -1 otherwise.
+// isDirectory (when not null) receives the mode's directory flag.
+int statPath(const char* path, bool* isDirectory);
+int accessPath(const char* path);  // _access, mode 0: 0 when the path exists
+int unlinkFile(const char* path);  // _unlink: 0 when deleted, -1 when not
+int removeFile(const char* path);  // remove
+int makeDirectory(const char* path);  // _mkdir
+
+// fopen with the runtime library's modes ("wb", "a+", ...). Text modes
+// translate line ends the way the platform's runtime library does.
+FileHandle openFile(const char* path, const char* mode);
+// Writes the bytes as data; they are never read as a format.
+void writeFile(FileHandle file, const char* data, std::size_t length);
+void closeFile(FileHandle file);
+
+// The launcher's own private file, written in binary mode: on POSIX it is
+// never opened through a symbolic link. Otherwise like openFile(path, "wb").
+FileHandle createPrivateFile(const char* path);
+
+// A text that is the same for two paths exactly when they name the same
+// folder (links followed), so that a scan can tell when a folder link leads
+// back to a folder it is already in. Empty when it cannot be told.
+std::string folderIdentity(const char* path);
+
+// Directory listing: every entry, "." and ".." included, in the platform's
+// order. openDirectory takes a folder path ending in the separator and
+// fails (null) for a missing path or one that is not a folder.
+DirectoryHandle openDirectory(const char* folder);
+bool readDirectory(DirectoryHandle listing, std::string& name);
+void closeDirectory(DirectoryHandle listing);
+
+// --- Synchronisation and threads ------------------------------------------
+
+// CreateMutexA with no security attributes. When the name was already
+// taken the last error is kErrorAlreadyExists; it is cleared otherwise.
+MutexHandle createMutex(const char* name, bool initialOwner);
+bool releaseMutex(MutexHandle mutex);
+bool closeHandle(MutexHandle handle);
+void sleepMilliseconds(unsigned long milliseconds);
+
+using ThreadRoutine = unsigned long (*)(void* parameter);
+// CreateThread with default security and stack size, no flags. Returns
+// false when no thread could be started.
+bool createThread(ThreadRoutine routine, void* parameter);
+
+// --- Dynamic libraries ----------------------------------------------------
+
+LibraryHandle loadLibrary(const char* path);  // LoadLibraryA, null on failure
+ProcAddress getProcAddress(LibraryHandle library, const char* name);
+
+// --- User interface -------------------------------------------------------
+
+// A modal box with no owner window and a single OK button (MB_OK); returns
+// when the user has dismissed it.
+void messageBox(const char* text, const char* caption);
+
+// --- Time -----------------------------------------------------------------
+
+// The current local time as asctime writes it: 24 characters and a line feed.
+std::string localTimeText();
+
+}  // namespace platform

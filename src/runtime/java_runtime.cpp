@@ -1,0 +1,156 @@
+#include "runtime/java_runtime.h"
+
+#include <cstring>
+#include <vector>
+
+#include "diag/session_log.h"
+#include "platform/conventions.h"
+
+char jreCurrentVersion[kJreCurrentVersionSize];
+char javaHomeDir[kRuntimePathSize];
+char runtimeLibPath[kRuntimePathSize];
+
+namespace {
+
+const char* const kMakerKey = "SOFTWARE\\Orrindale";
+const char* const kJavaVendorKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+
+bool exists(const std::string& path) {
+  return platform::statPath(path.c_str(), nullptr) == 0;
+}
+
+// Copies text into a fixed buffer when it fits with its terminator.
+bool copyIfFits(const std::string& text, char* buffer, std::size_t capacity) {
+  if (text.size() + 1 > capacity) {
+    return false;
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return true;
+}
+
+// The part of path before its last separator, or all of it without one.
+std::string parentOf(const std::string& path) {
+  std::size_t last = path.rfind(conventions::kSeparatorChar);
+  return last == std::string::npos ? path : path.substr(0, last);
+}
+
+// Steps A: the private runtime, found through the maker's key. Returns true
+// when both its folder and its VM library exist.
+bool findPrivateRuntime(const std::string& installDir) {
+  bool privateRuntimeFound = false;
+  std::string jreHome;
+
+  platform::RegKey makerKey = nullptr;
+  if (platform::regOpenKey(kMakerKey, &makerKey) != 0) {
+    // Without the maker's key the fallback folder is not tried either.
+    return false;
+  }
+
+  char makerJavaHome[kRuntimePathSize] = {0};
+  readRegistryText(makerKey, "JAVA_HOME", makerJavaHome, sizeof makerJavaHome);
+
+  if (!exists(makerJavaHome)) {
+    std::string fallback = parentOf(installDir) + conventions::kSeparator + "Java";
+    if (exists(fallback)) {
+      copyIfFits(fallback, makerJavaHome, sizeof makerJavaHome);
+    }
+  }
+
+  // The separator is always added, even after one already there.
+  jreHome = std::string(makerJavaHome) + conventions::kSeparator + jreFolderName();
+  if (exists(jreHome) && copyIfFits(jreHome, javaHomeDir, sizeof javaHomeDir)) {
+    privateRuntimeFound = true;
+    std::string vmLibrary = jreHome + conventions::kPrivateVmLibrary;
+    if (!exists(vmLibrary) || !copyIfFits(vmLibrary, runtimeLibPath, sizeof runtimeLibPath)) {
+      // javaHomeDir keeps the private home until the vendor's value replaces it.
+      privateRuntimeFound = false;
+    }
+  }
+  return privateRuntimeFound;
+}
+
+// Steps B: the runtime the Java vendor registered. Does not return when its
+// keys cannot be opened.
+void findVendorRuntime() {
+  platform::RegKey vendorKey = nullptr;
+  if (platform::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
+    logLaunchError("Can't locate JRE[Java Runtime Environment]", true);
+  }
+  readRegistryText(vendorKey, "CurrentVersion", jreCurrentVersion, sizeof jreCurrentVersion);
+
+  std::string jreVersionKey = std::string(kJavaVendorKey) + "\\" + jreCurrentVersion;
+  platform::RegKey versionKey = nullptr;
+  if (platform::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
+    logLaunchError("Can't locate JRE[CurrentVersion]", true);
+  }
+  // Neither path is checked: loading the library is the test.
+  readRegistryText(versionKey, "JavaHome", javaHomeDir, sizeof javaHomeDir);
+  readRegistryText(versionKey, "RuntimeLib", runtimeLibPath, sizeof runtimeLibPath);
+}
+
+}  // namespace
+
+const char* jreFolderName() {
+  return "jre1.6.0_02";
+}
+
+bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
+                      unsigned long capacity) {
+  unsigned long type = 0;
+  unsigned long size = 0;
+  if (platform::regQueryValue(key, name, &type, nullptr, &size) != 0) {
+    return false;
+  }
+  if (type != platform::kRegSz && type != platform::kRegExpandSz) {
+    return false;
+  }
+  // Refuse a value that could not fit with its terminator, rather than cut
+  // a path into one that names something else.
+  if (size > capacity) {
+    return false;
+  }
+  std::vector<char> bytes(size + 1, '\0');
+  unsigned long received = size;
+  if (platform::regQueryValue(key, name, &type, reinterpret_cast<unsigned char*>(bytes.data()),
+                              &received) != 0 ||
+      received > size) {
+    return false;
+  }
+  // Text stored without its terminator gets one, when there is room.
+  std::size_t length = strnlen(bytes.data(), received);
+  if (length + 1 > capacity) {
+    return false;
+  }
+  std::memcpy(buffer, bytes.data(), length);
+  buffer[length] = '\0';
+  return true;
+}
+
+void findJavaRuntime(const std::string& installDir) {
+  if (!findPrivateRuntime(installDir)) {
+    findVendorRuntime();
+  }
+}
+
+CreateJavaVmFunction loadJavaRuntime() {
+  // The runtime's VM library needs its support library, which is not on
+  // the search path: load it first, by full path.
+  if (conventions::kSupportLibrary != nullptr) {
+    std::string supportLibPath = std::string(javaHomeDir) + conventions::kSupportLibrary;
+    if (exists(supportLibPath) && platform::loadLibrary(supportLibPath.c_str()) == nullptr) {
+      logLaunchError("Error loading msvcr71.dll", false);
+    }
+  }
+
+  platform::LibraryHandle vmLibrary = platform::loadLibrary(runtimeLibPath);
+  if (vmLibrary == nullptr) {
+    logLaunchError("Error loading JVM", true);
+  }
+  auto createJavaVm =
+      reinterpret_cast<CreateJavaVmFunction>(platform::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
+  if (createJavaVm == nullptr) {
+    // A library without the entry point is no usable VM.
+    logLaunchError("Error loading JVM", true);
+  }
+  return createJavaVm;
+}

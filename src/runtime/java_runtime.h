@@ -1,0 +1,33 @@
+// Finding the Java runtime (a private runtime first, else the one the Java
+// vendor registered) and loading its VM library.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "vm/jni_invocation.h"
+
+constexpr unsigned long kJreCurrentVersionSize = 80;
+constexpr unsigned long kRuntimePathSize = 1024;
+
+// Filled by findJavaRuntime; zero-filled at process start.
+extern char jreCurrentVersion[kJreCurrentVersionSize];
+extern char javaHomeDir[kRuntimePathSize];
+extern char runtimeLibPath[kRuntimePathSize];
+
+// The private runtime's folder name, "jre1.6.0_02".
+const char* jreFolderName();
+
+// Reads one registry text value into buffer (capacity bytes, terminator
+// included). A value that is missing, not text, or too large for the buffer
+// leaves the buffer as it was and returns false.
+bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
+                      unsigned long capacity);
+
+// Decides on javaHomeDir and runtimeLibPath. Does not return when no
+// runtime can be located.
+void findJavaRuntime(const std::string& installDir);
+
+// Pre-loads the runtime's support library, loads the VM library and returns
+// its JNI_CreateJavaVM. Does not return when the VM library cannot be used.
+CreateJavaVmFunction loadJavaRuntime();

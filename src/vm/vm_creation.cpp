@@ -1,0 +1,54 @@
+#include "vm/vm_creation.h"
+
+#include "diag/session_log.h"
+#include "platform/conventions.h"
+#include "platform/platform.h"
+
+namespace {
+constexpr unsigned long kProfileBufferSize = 260;
+constexpr jint kOptionCount = 7;
+}  // namespace
+
+std::vector<std::string> buildVmOptions(const std::string& classPath,
+                                        const std::string& libraryPath,
+                                        const std::string& securityManagerOption,
+                                        const std::string& securityPolicyOption) {
+  // "%p" is left for the VM, which puts its process id there.
+  const char* profile = platform::getEnv(conventions::kProfileVariable);
+  std::string errorFileOption = "-XX:ErrorFile=";
+  errorFileOption += profile != nullptr ? profile : "";
+  errorFileOption += conventions::kErrorFileFolder;
+  errorFileOption += "Veltrana.exe";
+  errorFileOption += "_error%p.log";
+
+  return {classPath,       libraryPath, securityManagerOption, securityPolicyOption,
+          errorFileOption, "-Xms256m",  "-Xmx512m"};
+}
+
+void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std::string>& options,
+                  JavaVM** vm, JNIEnv** env) {
+  std::vector<JavaVMOption> vmOptions(options.size());
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    vmOptions[i].optionString = const_cast<char*>(options[i].c_str());
+    vmOptions[i].extraInfo = nullptr;
+  }
+
+  JavaVMInitArgs initArgs;
+  initArgs.version = JNI_VERSION_1_4;
+  initArgs.nOptions = kOptionCount;
+  initArgs.options = vmOptions.data();
+  initArgs.ignoreUnrecognized = JNI_TRUE;
+
+  // The application starts in the user's profile folder. A profile folder
+  // that is unset or too long leaves the inherited one.
+  char profile[kProfileBufferSize] = {0};
+  unsigned long length =
+      platform::getEnvironmentVariable(conventions::kProfileVariable, profile, sizeof profile);
+  if (length >= 1 && length <= kProfileBufferSize - 1) {
+    platform::setCurrentDirectory(profile);
+  }
+
+  if (createJavaVmEntry(vm, reinterpret_cast<void**>(env), &initArgs) < 0) {
+    logLaunchError("Can't create Java VM ", true);
+  }
+}

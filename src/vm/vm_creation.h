@@ -1,0 +1,18 @@
+// Creating the Java VM in-process with the launcher's seven options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "vm/jni_invocation.h"
+
+// The seven option texts in the order the VM receives them.
+std::vector<std::string> buildVmOptions(const std::string& classPath,
+                                        const std::string& libraryPath,
+                                        const std::string& securityManagerOption,
+                                        const std::string& securityPolicyOption);
+
+// Switches to the profile folder and creates the VM. Returns only when the
+// VM was created; a failed creation is fatal.
+void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std::string>& options,
+                  JavaVM** vm, JNIEnv** env);

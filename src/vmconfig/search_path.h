@@ -1,0 +1,12 @@
+// The search path and QuickTime's folder, both read once per launch.
+#pragma once
+
+#include <string>
+
+// PATH with its trailing backslashes cut and its double quotes turned into
+// blanks; empty when PATH is unset.
+std::string readSearchPath();
+
+// QuickTime's system folder: its registry value as stored, or the folder
+// under the program files folder. The fallback ends with a separator.
+std::string findQuickTimeDir();
