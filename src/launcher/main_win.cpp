@@ -3,6 +3,4 @@
 
 #include "launcher/launch_sequence.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  return runLauncher();
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return runLauncher(); }

@@ -71,8 +71,7 @@ const char* getEnv(const char* name);
 // when it fits in size bytes and returns its length; when it does not fit,
 // leaves the buffer untouched and returns the size needed (terminator
 // included); when unset, leaves the buffer untouched and returns 0.
-unsigned long getEnvironmentVariable(const char* name, char* buffer,
-                                     unsigned long size);
+unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned long size);
 
 // The folder for the launcher's temporary files (TEMP on Windows; a private
 // per-user folder on POSIX), with the same contract as getEnvironmentVariable.
@@ -80,7 +79,7 @@ unsigned long getTempFolder(char* buffer, unsigned long size);
 
 // --- Working directory ----------------------------------------------------
 
-bool setCurrentDirectory(const char* path);  // SetCurrentDirectoryA
+bool setCurrentDirectory(const char* path);   // SetCurrentDirectoryA
 bool getCurrentDirectory(std::string& path);  // GetCurrentDirectoryA
 
 // --- Registry (HKEY_LOCAL_MACHINE, KEY_READ) --------------------------------
@@ -93,17 +92,17 @@ long regOpenKey(const char* subKey, RegKey* key);
 // *size bytes and returns 0, or returns kErrorMoreData (storing the size
 // needed) when it does not. A missing value returns kErrorFileNotFound.
 // type receives the value's type when not null.
-long regQueryValue(RegKey key, const char* name, unsigned long* type,
-                   unsigned char* data, unsigned long* size);
+long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned char* data,
+                   unsigned long* size);
 
 // --- Files and folders ----------------------------------------------------
 
 // _stat: 0 when a file or folder of that name exists, -1 otherwise.
 // isDirectory (when not null) receives the mode's directory flag.
 int statPath(const char* path, bool* isDirectory);
-int accessPath(const char* path);  // _access, mode 0: 0 when the path exists
-int unlinkFile(const char* path);  // _unlink: 0 when deleted, -1 when not
-int removeFile(const char* path);  // remove
+int accessPath(const char* path);     // _access, mode 0: 0 when the path exists
+int unlinkFile(const char* path);     // _unlink: 0 when deleted, -1 when not
+int removeFile(const char* path);     // remove
 int makeDirectory(const char* path);  // _mkdir
 
 // fopen with the runtime library's modes ("wb", "a+", ...). Text modes

@@ -15,9 +15,7 @@ namespace {
 const char* const kMakerKey = "SOFTWARE\\Orrindale";
 const char* const kJavaVendorKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 
-bool exists(const std::string& path) {
-  return platform::statPath(path.c_str(), nullptr) == 0;
-}
+bool exists(const std::string& path) { return platform::statPath(path.c_str(), nullptr) == 0; }
 
 // Copies text into a fixed buffer when it fits with its terminator.
 bool copyIfFits(const std::string& text, char* buffer, std::size_t capacity) {
@@ -90,9 +88,7 @@ void findVendorRuntime() {
 
 }  // namespace
 
-const char* jreFolderName() {
-  return "jre1.6.0_02";
-}
+const char* jreFolderName() { return "jre1.6.0_02"; }
 
 bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
                       unsigned long capacity) {
@@ -146,8 +142,8 @@ CreateJavaVmFunction loadJavaRuntime() {
   if (vmLibrary == nullptr) {
     logLaunchError("Error loading JVM", true);
   }
-  auto createJavaVm =
-      reinterpret_cast<CreateJavaVmFunction>(platform::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
+  auto createJavaVm = reinterpret_cast<CreateJavaVmFunction>(
+      platform::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
   if (createJavaVm == nullptr) {
     // A library without the entry point is no usable VM.
     logLaunchError("Error loading JVM", true);

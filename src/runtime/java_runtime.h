@@ -21,8 +21,7 @@ const char* jreFolderName();
 // Reads one registry text value into buffer (capacity bytes, terminator
 // included). A value that is missing, not text, or too large for the buffer
 // leaves the buffer as it was and returns false.
-bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
-                      unsigned long capacity);
+bool readRegistryText(platform::RegKey key, const char* name, char* buffer, unsigned long capacity);
 
 // Decides on javaHomeDir and runtimeLibPath. Does not return when no
 // runtime can be located.

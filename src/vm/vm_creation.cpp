@@ -21,8 +21,8 @@ std::vector<std::string> buildVmOptions(const std::string& classPath,
   errorFileOption += "Veltrana.exe";
   errorFileOption += "_error%p.log";
 
-  return {classPath,       libraryPath, securityManagerOption, securityPolicyOption,
-          errorFileOption, "-Xms256m",  "-Xmx512m"};
+  return {classPath,  libraryPath, securityManagerOption, securityPolicyOption, errorFileOption,
+          "-Xms256m", "-Xmx512m"};
 }
 
 void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std::string>& options,
