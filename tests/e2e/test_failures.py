@@ -1,0 +1,86 @@
+"""Launches that cannot go on: the message on standard error, the session log, exit code 1."""
+
+import os
+import unittest
+import zipfile
+
+from launcher_env import LOG_ENTRY, Installation
+
+
+class FatalErrorTest(unittest.TestCase):
+    def setUp(self):
+        self.inst = Installation()
+        self.addCleanup(self.inst.cleanup)
+
+    def assert_fatal(self, result, message):
+        """The one fatal report: stderr line, session-log entry, exit code 1."""
+        text = "Fatal Error Launching: " + message
+        self.assertEqual(result.returncode, 1, result.describe())
+        self.assertIn("Veltrana.exe: " + text + "\n", result.stderr)
+        self.assertEqual(self.inst.session_log_texts(), [text])
+        self.assertNotIn(b"report=begin", result.stdout)
+
+    def remove_every_runtime(self):
+        """No JAVA_HOME, no java on PATH, no registry file."""
+        empty_bin = self.inst.path("empty-bin")
+        os.makedirs(empty_bin)
+        self.inst.env["PATH"] = empty_bin
+        del self.inst.env["JAVA_HOME"]
+        self.inst.env.pop("VELTRANA_REGISTRY", None)
+
+    def test_main_class_missing_from_the_archive(self):
+        with zipfile.ZipFile(os.path.join(self.inst.install_dir, "Veltrana.jar"), "w") as jar:
+            jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n\r\n")
+            jar.writestr("com/kvn/vt/ReadMe.txt", "no classes here\n")
+        self.assert_fatal(self.inst.run("hello"), "Failed to find main class")
+
+    def test_no_java_runtime_at_all(self):
+        self.remove_every_runtime()
+        self.assert_fatal(self.inst.run(), "Can't locate JRE[Java Runtime Environment]")
+
+    def test_vendor_key_naming_a_missing_version(self):
+        self.remove_every_runtime()
+        self.inst.write_registry(
+            "REGEDIT4\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\r\n"
+            '"CurrentVersion"="1.6"\r\n'
+        )
+        self.assert_fatal(self.inst.run(), "Can't locate JRE[CurrentVersion]")
+
+    def test_vm_library_that_does_not_load(self):
+        not_a_library = self.inst.path("rt", "lib", "server", "libjvm.so")
+        os.makedirs(os.path.dirname(not_a_library))
+        with open(not_a_library, "w", encoding="utf-8") as file:
+            file.write("not a shared library\n")
+        self.inst.write_registry(
+            "REGEDIT4\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\r\n"
+            '"CurrentVersion"="1.6"\r\n\r\n'
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.6]\r\n"
+            f'"JavaHome"="{self.inst.path("rt")}"\r\n'
+            f'"RuntimeLib"="{not_a_library}"\r\n'
+        )
+        self.assert_fatal(self.inst.run(), "Error loading JVM")
+
+    def test_session_log_is_appended_to(self):
+        self.remove_every_runtime()
+        os.makedirs(os.path.dirname(self.inst.session_log))
+        earlier = b"earlier content\r\n"
+        with open(self.inst.session_log, "wb") as log:
+            log.write(earlier)
+
+        first = self.inst.run()
+        second = self.inst.run()
+        self.assertEqual((first.returncode, second.returncode), (1, 1))
+
+        data = self.inst.session_log_bytes()
+        self.assertTrue(data.startswith(earlier))
+        # Nothing but whole entries after what was there before.
+        rest = data[len(earlier) :]
+        entries = list(LOG_ENTRY.finditer(rest))
+        self.assertEqual(len(entries), 2)
+        self.assertEqual(b"".join(m.group(0) for m in entries), rest)
+
+
+if __name__ == "__main__":
+    unittest.main()
