@@ -1,0 +1,88 @@
+// The named mutex stand-in: an advisory lock on a per-user file, checked
+// between real processes.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "posix_test_support.h"
+
+namespace {
+
+using LockFileMutexTest = PosixLayerTest;
+
+// What a second process sees when it asks for the name: its last error
+// after createMutex, or 255 when it got no handle at all.
+int lastErrorInChild(const char* name) {
+  pid_t child = fork();
+  if (child == 0) {
+    platform::setLastError(12345);
+    platform::MutexHandle mutex = platform::createMutex(name, true);
+    _exit(mutex == nullptr ? 255 : static_cast<int>(platform::getLastError()));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(LockFileMutexTest, SecondProcessSeesTheNameTakenUntilTheFirstCloses) {
+  setEnv("XDG_RUNTIME_DIR", dir_.c_str());
+  chmod(dir_.c_str(), 0700);
+
+  platform::setLastError(12345);
+  platform::MutexHandle mutex = platform::createMutex("Veltrana.jar", true);
+  ASSERT_NE(mutex, nullptr);
+  EXPECT_EQ(platform::getLastError(), platform::kErrorSuccess);
+  EXPECT_EQ(access(path("Veltrana.jar.lock").c_str(), F_OK), 0);
+
+  EXPECT_EQ(lastErrorInChild("Veltrana.jar"), static_cast<int>(platform::kErrorAlreadyExists));
+  EXPECT_EQ(lastErrorInChild("Another.name"), static_cast<int>(platform::kErrorSuccess));
+
+  // The worker's release changes nothing; only closing drops the name.
+  EXPECT_FALSE(platform::releaseMutex(mutex));
+  EXPECT_EQ(lastErrorInChild("Veltrana.jar"), static_cast<int>(platform::kErrorAlreadyExists));
+  EXPECT_TRUE(platform::closeHandle(mutex));
+  EXPECT_EQ(lastErrorInChild("Veltrana.jar"), static_cast<int>(platform::kErrorSuccess));
+}
+
+TEST_F(LockFileMutexTest, NameHeldUntilTheHoldingProcessEnds) {
+  setEnv("XDG_RUNTIME_DIR", dir_.c_str());
+  chmod(dir_.c_str(), 0700);
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t holder = fork();
+  if (holder == 0) {
+    platform::createMutex("Veltrana.jar", true);
+    char signal = 'x';
+    (void)!write(ready[1], &signal, 1);
+    pause();  // until killed
+    _exit(0);
+  }
+  char signal;
+  ASSERT_EQ(read(ready[0], &signal, 1), 1);
+  EXPECT_EQ(lastErrorInChild("Veltrana.jar"), static_cast<int>(platform::kErrorAlreadyExists));
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  EXPECT_EQ(lastErrorInChild("Veltrana.jar"), static_cast<int>(platform::kErrorSuccess));
+  close(ready[0]);
+  close(ready[1]);
+}
+
+TEST_F(LockFileMutexTest, LockFileGoesToThePrivateTempFolderWithoutAUsableRuntimeDir) {
+  // A runtime folder others may write to is not trusted with the lock.
+  makeFolder("shared");
+  chmod(path("shared").c_str(), 0777);
+  setEnv("XDG_RUNTIME_DIR", path("shared").c_str());
+  platform::MutexHandle mutex = platform::createMutex("Veltrana.jar", true);
+  ASSERT_NE(mutex, nullptr);
+  EXPECT_EQ(
+      access(path("veltrana-" + std::to_string(geteuid()) + "/Veltrana.jar.lock").c_str(), F_OK),
+      0);
+  EXPECT_NE(access(path("shared/Veltrana.jar.lock").c_str(), F_OK), 0);
+  platform::closeHandle(mutex);
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// Files and folders: the private temporary folder, the never-through-a-link
+// policy file, directory listings and the lib scan over folder links.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/platform_posix.h"
+#include "posix_test_support.h"
+#include "vmconfig/class_path.h"
+#include "vmconfig/policy_file.h"
+
+namespace {
+
+using PrivateFilesTest = PosixLayerTest;
+
+std::string tempFolderName() { return "veltrana-" + std::to_string(geteuid()); }
+
+// getTempFolder's answer, or "<refused>".
+std::string tempFolder() {
+  char buffer[1024];
+  unsigned long length = platform::getTempFolder(buffer, sizeof buffer);
+  if (length == 0) {
+    return "<refused>";
+  }
+  EXPECT_LT(length, sizeof buffer);
+  return std::string(buffer, length);
+}
+
+TEST_F(PrivateFilesTest, TempFolderIsCreatedForTheUserAlone) {
+  EXPECT_EQ(tempFolder(), path(tempFolderName()));
+  struct stat status;
+  ASSERT_EQ(lstat(path(tempFolderName()).c_str(), &status), 0);
+  EXPECT_TRUE(S_ISDIR(status.st_mode));
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  EXPECT_EQ(status.st_uid, geteuid());
+  // Asked again, the same folder serves.
+  EXPECT_EQ(tempFolder(), path(tempFolderName()));
+}
+
+TEST_F(PrivateFilesTest, TempFolderFollowsTheSizeContract) {
+  std::string expected = path(tempFolderName());
+  char buffer[8];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(platform::getTempFolder(buffer, sizeof buffer), expected.size() + 1);
+  EXPECT_EQ(buffer[0], 'x');
+
+  std::vector<char> exact(expected.size() + 1);
+  EXPECT_EQ(platform::getTempFolder(exact.data(), exact.size()), expected.size());
+  EXPECT_STREQ(exact.data(), expected.c_str());
+}
+
+TEST_F(PrivateFilesTest, TempFolderThatOthersCouldTamperWithIsRefused) {
+  std::string folder = path(tempFolderName());
+
+  // A link planted in its place, even to a folder of ours.
+  makeFolder("elsewhere");
+  chmod(path("elsewhere").c_str(), 0700);
+  ASSERT_EQ(symlink(path("elsewhere").c_str(), folder.c_str()), 0);
+  EXPECT_EQ(tempFolder(), "<refused>");
+  unlink(folder.c_str());
+
+  // A file in its place.
+  writeText(folder, "not a folder");
+  EXPECT_EQ(tempFolder(), "<refused>");
+  unlink(folder.c_str());
+
+  // A folder others may write to.
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  chmod(folder.c_str(), 0777);
+  EXPECT_EQ(tempFolder(), "<refused>");
+  chmod(folder.c_str(), 0720);
+  EXPECT_EQ(tempFolder(), "<refused>");
+  chmod(folder.c_str(), 0755);  // readable by others is fine
+  EXPECT_EQ(tempFolder(), folder);
+
+  // A folder of another user.
+  chmod(folder.c_str(), 0700);
+  EXPECT_FALSE(platform::isPrivateFolder(folder.c_str(), geteuid() + 1));
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(tempFolder(), "<refused>");
+  }
+}
+
+TEST_F(PrivateFilesTest, PrivateFileIsNeverWrittenThroughALink) {
+  writeText(path("victim"), "precious");
+  ASSERT_EQ(symlink(path("victim").c_str(), path("planted").c_str()), 0);
+  EXPECT_EQ(platform::createPrivateFile(path("planted").c_str()), nullptr);
+  EXPECT_EQ(readText(path("victim")), "precious");
+
+  // A dangling link must not create its target either.
+  ASSERT_EQ(symlink(path("not-yet").c_str(), path("dangling").c_str()), 0);
+  EXPECT_EQ(platform::createPrivateFile(path("dangling").c_str()), nullptr);
+  EXPECT_NE(access(path("not-yet").c_str(), F_OK), 0);
+}
+
+TEST_F(PrivateFilesTest, PrivateFileReplacesOldContentAndIsOwnerOnly) {
+  writeText(path("policy"), "an old and much longer content");
+  platform::FileHandle file = platform::createPrivateFile(path("policy").c_str());
+  ASSERT_NE(file, nullptr);
+  platform::writeFile(file, "a\r\nb", 4);
+  platform::closeFile(file);
+  EXPECT_EQ(readText(path("policy")), "a\r\nb");
+
+  platform::FileHandle fresh = platform::createPrivateFile(path("fresh").c_str());
+  ASSERT_NE(fresh, nullptr);
+  platform::closeFile(fresh);
+  struct stat status;
+  ASSERT_EQ(stat(path("fresh").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0077, 0u);
+}
+
+TEST_F(PrivateFilesTest, PolicyFileLandsInThePrivateTempFolder) {
+  std::string policyPath = writePolicyFile("/opt/Veltrana", "/opt/qt/");
+  EXPECT_EQ(policyPath, path(tempFolderName() + "/Veltrana.exe.policy"));
+  EXPECT_NE(readText(policyPath).find("grant codeBase \"file:/opt/Veltrana/-\" {\r\n"),
+            std::string::npos);
+}
+
+TEST_F(PrivateFilesTest, ListingHasDotEntriesAndRefusesNonFolders) {
+  makeFolder("list/sub");
+  writeText(path("list/a.jar"), "");
+  platform::DirectoryHandle listing = platform::openDirectory(path("list/").c_str());
+  ASSERT_NE(listing, nullptr);
+  std::vector<std::string> names;
+  std::string name;
+  while (platform::readDirectory(listing, name)) {
+    names.push_back(name);
+  }
+  platform::closeDirectory(listing);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "a.jar", "sub"}));
+
+  EXPECT_EQ(platform::openDirectory(path("missing/").c_str()), nullptr);
+  EXPECT_EQ(platform::openDirectory(path("list/a.jar/").c_str()), nullptr);
+
+  bool isFolder = false;
+  EXPECT_EQ(platform::statPath(path("list/sub").c_str(), &isFolder), 0);
+  EXPECT_TRUE(isFolder);
+  EXPECT_EQ(platform::statPath(path("list/a.jar").c_str(), &isFolder), 0);
+  EXPECT_FALSE(isFolder);
+  EXPECT_EQ(platform::statPath(path("list/none").c_str(), &isFolder), -1);
+}
+
+TEST_F(PrivateFilesTest, LibScanEndsOnLinkLoopsAndListsEachArchiveOnce) {
+  makeFolder("app/lib/sub/deeper");
+  writeText(path("app/lib/a.jar"), "");
+  writeText(path("app/lib/sub/b.zip"), "");
+  writeText(path("app/lib/sub/deeper/c.jar"), "");
+  // Links back to the folder itself and to ancestors at several depths.
+  ASSERT_EQ(symlink(".", path("app/lib/self").c_str()), 0);
+  ASSERT_EQ(symlink("..", path("app/lib/sub/up").c_str()), 0);
+  ASSERT_EQ(symlink("../..", path("app/lib/sub/deeper/top").c_str()), 0);
+
+  classPath.clear();
+  addArchivesInDirectory(path("app/lib/"));
+  std::string scanned = classPath;
+  classPath.clear();
+
+  for (const char* archive : {"a.jar", "sub/b.zip", "sub/deeper/c.jar"}) {
+    std::string entry = path("app/lib/") + archive + ":";
+    std::size_t first = scanned.find(entry);
+    EXPECT_NE(first, std::string::npos) << archive << " in " << scanned;
+    EXPECT_EQ(scanned.find(entry, first + 1), std::string::npos) << archive << " in " << scanned;
+  }
+  EXPECT_EQ(std::count(scanned.begin(), scanned.end(), ':'), 3) << scanned;
+}
+
+}  // namespace

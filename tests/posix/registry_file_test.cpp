@@ -1,0 +1,191 @@
+// The registry stand-in: a text file in the registry export format.
+#include <cstdio>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/platform_posix.h"
+#include "posix_test_support.h"
+
+namespace {
+
+class RegistryFileTest : public PosixLayerTest {
+ protected:
+  void useRegistry(const std::string& text) {
+    writeText(path("reg.txt"), text);
+    setEnv("VELTRANA_REGISTRY", path("reg.txt").c_str());
+    platform::forgetRegistry();
+  }
+
+  // The value's bytes as text (terminator included), or "<no key>" /
+  // "<no value>".
+  std::string query(const char* key, const char* name, unsigned long* type = nullptr) {
+    platform::RegKey handle = nullptr;
+    if (platform::regOpenKey(key, &handle) != 0) {
+      return "<no key>";
+    }
+    unsigned long size = 0;
+    if (platform::regQueryValue(handle, name, type, nullptr, &size) != 0) {
+      return "<no value>";
+    }
+    std::string bytes(size, '?');
+    EXPECT_EQ(platform::regQueryValue(handle, name, type,
+                                      reinterpret_cast<unsigned char*>(&bytes[0]), &size),
+              0);
+    return bytes;
+  }
+};
+
+const char* const kSample =
+    "Windows Registry Editor Version 5.00\n"
+    "\n"
+    "; the maker's key\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale]\n"
+    "\"JAVA_HOME\"=\"/opt/rt\"\n"
+    "\"Quoted\"=\"say \\\"hi\\\" to C:\\\\Temp\\\\\"\n"
+    "\"Empty\"=\"\"\n"
+    "@=\"the default\"\n"
+    "\"Count\"=dword:0000002a\n"
+    "\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Apple Computer, Inc.\\QuickTime]\n"
+    "\"QTExtDir\"=\"/opt/qt/QTSystem/\"\n";
+
+TEST_F(RegistryFileTest, ReadsTextValuesWithTheirTerminatorAndEscapes) {
+  useRegistry(kSample);
+  unsigned long type = 0;
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "JAVA_HOME", &type), std::string("/opt/rt", 8));
+  EXPECT_EQ(type, platform::kRegSz);
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "Quoted"), std::string("say \"hi\" to C:\\Temp\\") + '\0');
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "Empty"), std::string(1, '\0'));
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", ""), std::string("the default") + '\0');
+  EXPECT_EQ(query("SOFTWARE\\Apple Computer, Inc.\\QuickTime", "QTExtDir"),
+            std::string("/opt/qt/QTSystem/") + '\0');
+}
+
+TEST_F(RegistryFileTest, ReadsDwordValuesAsFourLittleEndianBytes) {
+  useRegistry(kSample);
+  unsigned long type = 0;
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "Count", &type), std::string("\x2a\0\0\0", 4));
+  EXPECT_EQ(type, platform::kRegDword);
+}
+
+TEST_F(RegistryFileTest, KeysAndValueNamesIgnoreCase) {
+  useRegistry(kSample);
+  EXPECT_EQ(query("software\\ORRINDALE", "java_home"), std::string("/opt/rt", 8));
+  useRegistry("REGEDIT4\n[hkey_local_machine\\Software\\MIXED\\Case]\n\"V\"=\"1\"\n");
+  EXPECT_EQ(query("SOFTWARE\\mixed\\CASE", "v"), std::string("1", 2));
+}
+
+TEST_F(RegistryFileTest, ParentKeysOfASectionExist) {
+  useRegistry("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B\\C]\n");
+  platform::RegKey key = nullptr;
+  EXPECT_EQ(platform::regOpenKey("SOFTWARE", &key), 0);
+  EXPECT_EQ(platform::regOpenKey("SOFTWARE\\A", &key), 0);
+  EXPECT_EQ(platform::regOpenKey("SOFTWARE\\A\\B", &key), 0);
+  EXPECT_EQ(platform::regOpenKey("SOFTWARE\\A\\B\\C", &key), 0);
+  EXPECT_NE(platform::regOpenKey("SOFTWARE\\A\\B\\C\\D", &key), 0);
+  EXPECT_NE(platform::regOpenKey("SOFTWARE\\B", &key), 0);
+  // An empty name in the path (as left by an empty version text) names no key.
+  EXPECT_NE(platform::regOpenKey("SOFTWARE\\A\\", &key), 0);
+  EXPECT_NE(platform::regOpenKey("SOFTWARE\\\\A", &key), 0);
+}
+
+TEST_F(RegistryFileTest, MissingValuesAndKeysReportFileNotFound) {
+  useRegistry(kSample);
+  platform::RegKey key = nullptr;
+  EXPECT_EQ(platform::regOpenKey("SOFTWARE\\Nobody", &key),
+            static_cast<long>(platform::kErrorFileNotFound));
+  ASSERT_EQ(platform::regOpenKey("SOFTWARE\\Orrindale", &key), 0);
+  unsigned long size = 0;
+  EXPECT_EQ(platform::regQueryValue(key, "Nothing", nullptr, nullptr, &size),
+            static_cast<long>(platform::kErrorFileNotFound));
+}
+
+TEST_F(RegistryFileTest, ShortBufferGetsMoreDataAndTheSizeNeeded) {
+  useRegistry(kSample);
+  platform::RegKey key = nullptr;
+  ASSERT_EQ(platform::regOpenKey("SOFTWARE\\Orrindale", &key), 0);
+  unsigned char buffer[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+  unsigned long size = 7;  // "/opt/rt" needs 8 with its terminator
+  EXPECT_EQ(platform::regQueryValue(key, "JAVA_HOME", nullptr, buffer, &size),
+            static_cast<long>(platform::kErrorMoreData));
+  EXPECT_EQ(size, 8u);
+  EXPECT_EQ(buffer[0], 'x');
+}
+
+TEST_F(RegistryFileTest, AcceptsBomCrlfCommentsAndTheOldHeader) {
+  useRegistry(
+      "\xEF\xBB\xBFREGEDIT4\r\n"
+      "\r\n"
+      "  ; indented comment\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale]\r\n"
+      "\"JAVA_HOME\"=\"/opt/rt\"\r\n");
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "JAVA_HOME"), std::string("/opt/rt", 8));
+}
+
+TEST_F(RegistryFileTest, ReadsTheFileOnceOnly) {
+  useRegistry(kSample);
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "JAVA_HOME"), std::string("/opt/rt", 8));
+  writeText(path("reg.txt"), "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n");
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "JAVA_HOME"), std::string("/opt/rt", 8));
+}
+
+// A file the launcher cannot read as the format is a fatal launch error:
+// one line on standard error, one session-log entry, exit code 1.
+using RegistryFileDeathTest = RegistryFileTest;
+
+TEST_F(RegistryFileDeathTest, MalformedFileIsFatalAndNamesTheLine) {
+  struct Case {
+    const char* text;
+    int line;
+  };
+  const Case cases[] = {
+      {"", 1},
+      {"REGEDIT5\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n", 1},
+      {"\xFF\xFEREGEDIT4\n", 1},
+      {"REGEDIT4\n\"Orphan\"=\"value before any section\"\n", 2},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\n\"x\"=\"1\"\n", 2},
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\Software]\n", 2},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\\\A]\n", 2},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\"y\"=\"a\\nb\"\n", 4},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"unterminated\n", 3},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\" = \"1\"\n", 3},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\" trailing\n", 3},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex:01,02\n", 3},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:123456789\n", 3},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:12g4\n", 3},
+      {"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\nnonsense\r\n", 4},
+  };
+  std::string logFile = path("home/Logs/Veltrana Session Log.txt");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    useRegistry(c.text);
+    std::string expected =
+        "Malformed registry file " + path("reg.txt") + ", line " + std::to_string(c.line);
+    // The path holds no regular-expression characters besides "." and "-".
+    EXPECT_EXIT(
+        {
+          platform::RegKey key = nullptr;
+          platform::regOpenKey("SOFTWARE", &key);
+        },
+        ::testing::ExitedWithCode(1),
+        "^Veltrana\\.exe: Fatal Error Launching: Malformed registry file .*/reg\\.txt, line " +
+            std::to_string(c.line) + "\n$");
+    std::string log = readText(logFile);
+    EXPECT_NE(log.find("\r\nFatal Error Launching: " + expected + "\r\n"), std::string::npos)
+        << log;
+    std::remove(logFile.c_str());
+  }
+}
+
+TEST_F(RegistryFileDeathTest, UnreadableFileIsFatal) {
+  setEnv("VELTRANA_REGISTRY", path("missing.txt").c_str());
+  EXPECT_EXIT(
+      {
+        platform::RegKey key = nullptr;
+        platform::regOpenKey("SOFTWARE", &key);
+      },
+      ::testing::ExitedWithCode(1),
+      "^Veltrana\\.exe: Fatal Error Launching: Can't read registry file .*/missing\\.txt\n$");
+}
+
+}  // namespace
