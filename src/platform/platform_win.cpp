@@ -1,0 +1,275 @@
+// The platform seam over Win32 and the Microsoft C runtime. Each routine is
+// the plain call it names; the launch logic decides what a result means.
+#include <windows.h>
+// shellapi.h needs the declarations of windows.h.
+#include <direct.h>
+#include <io.h>
+#include <shellapi.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+// A listing keeps the entry FindFirstFileA returned until the first read.
+struct DirectoryListing {
+  HANDLE find;
+  WIN32_FIND_DATAA data;
+  bool pending;
+};
+
+// CreateThread wants a WINAPI routine; the seam's routine has the default
+// calling convention, so a small heap record carries it across.
+struct ThreadStart {
+  ThreadRoutine routine;
+  void* parameter;
+};
+
+DWORD WINAPI threadTrampoline(LPVOID parameter) {
+  ThreadStart start = *static_cast<ThreadStart*>(parameter);
+  delete static_cast<ThreadStart*>(parameter);
+  return start.routine(start.parameter);
+}
+
+}  // namespace
+
+// --- Process --------------------------------------------------------------
+
+bool getModuleFileName(std::string& path) {
+  // The classic MAX_PATH buffer first; a result that fills the request may
+  // have been cut, so ask again with more room until it does not.
+  DWORD request = 259;
+  std::vector<char> buffer(request + 1, '\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameA(nullptr, buffer.data(), request);
+    if (length == 0) {
+      return false;
+    }
+    if (length < request) {
+      path.assign(buffer.data(), length);
+      return true;
+    }
+    request *= 2;
+    buffer.assign(request + 1, '\0');
+  }
+}
+
+unsigned long getLastError() { return GetLastError(); }
+
+void setLastError(unsigned long code) { SetLastError(code); }
+
+std::string formatMessage(unsigned long code) {
+  char* text = nullptr;
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 1024, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) {
+    return std::string();
+  }
+  std::string message(text, length);
+  LocalFree(text);
+  return message;
+}
+
+void exitProcess(int code) { exit(code); }
+
+// --- Command line ---------------------------------------------------------
+
+CommandLineHandle splitCommandLine(std::vector<std::u16string>& args) {
+  int count = 0;
+  LPWSTR* vector = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (vector == nullptr) {
+    return nullptr;
+  }
+  args.clear();
+  for (int i = 0; i < count; ++i) {
+    args.push_back(std::u16string(reinterpret_cast<const char16_t*>(vector[i])));
+  }
+  return vector;
+}
+
+void releaseCommandLine(CommandLineHandle vector) { LocalFree(vector); }
+
+// --- Environment ----------------------------------------------------------
+
+const char* getEnv(const char* name) { return getenv(name); }
+
+unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned long size) {
+  return GetEnvironmentVariableA(name, buffer, size);
+}
+
+unsigned long getTempFolder(char* buffer, unsigned long size) {
+  return GetEnvironmentVariableA("TEMP", buffer, size);
+}
+
+// --- Working directory ----------------------------------------------------
+
+bool setCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+
+bool getCurrentDirectory(std::string& path) {
+  DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  if (needed == 0) {
+    return false;
+  }
+  std::vector<char> buffer(needed + 1, '\0');
+  DWORD length = GetCurrentDirectoryA(needed + 1, buffer.data());
+  if (length == 0 || length > needed) {
+    return false;
+  }
+  path.assign(buffer.data(), length);
+  return true;
+}
+
+// --- Registry -------------------------------------------------------------
+
+long regOpenKey(const char* subKey, RegKey* key) {
+  HKEY opened = nullptr;
+  LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &opened);
+  *key = opened;
+  return result;
+}
+
+long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned char* data,
+                   unsigned long* size) {
+  return RegQueryValueExA(static_cast<HKEY>(key), name, nullptr, type, data, size);
+}
+
+// --- Files and folders ----------------------------------------------------
+
+int statPath(const char* path, bool* isDirectory) {
+  struct _stat status;
+  int result = _stat(path, &status);
+  if (isDirectory != nullptr) {
+    *isDirectory = result == 0 && (status.st_mode & _S_IFDIR) != 0;
+  }
+  return result;
+}
+
+int accessPath(const char* path) { return _access(path, 0); }
+
+int unlinkFile(const char* path) { return _unlink(path); }
+
+int removeFile(const char* path) { return remove(path); }
+
+int makeDirectory(const char* path) { return _mkdir(path); }
+
+FileHandle openFile(const char* path, const char* mode) { return fopen(path, mode); }
+
+void writeFile(FileHandle file, const char* data, std::size_t length) {
+  fwrite(data, 1, length, static_cast<FILE*>(file));
+}
+
+void closeFile(FileHandle file) { fclose(static_cast<FILE*>(file)); }
+
+FileHandle createPrivateFile(const char* path) { return fopen(path, "wb"); }
+
+std::string folderIdentity(const char* path) {
+  // A folder can only be opened with backup semantics.
+  HANDLE folder = CreateFileA(path, FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) {
+    return std::string();
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  BOOL known = GetFileInformationByHandle(folder, &information);
+  CloseHandle(folder);
+  if (!known) {
+    return std::string();
+  }
+  char text[40];
+  snprintf(text, sizeof text, "%08lx:%08lx%08lx", information.dwVolumeSerialNumber,
+           information.nFileIndexHigh, information.nFileIndexLow);
+  return text;
+}
+
+DirectoryHandle openDirectory(const char* folder) {
+  DirectoryListing* listing = new DirectoryListing();
+  std::string pattern = std::string(folder) + "*";
+  listing->find = FindFirstFileA(pattern.c_str(), &listing->data);
+  if (listing->find == INVALID_HANDLE_VALUE) {
+    delete listing;
+    return nullptr;
+  }
+  listing->pending = true;
+  return listing;
+}
+
+bool readDirectory(DirectoryHandle handle, std::string& name) {
+  DirectoryListing* listing = static_cast<DirectoryListing*>(handle);
+  if (listing->pending) {
+    listing->pending = false;
+  } else if (!FindNextFileA(listing->find, &listing->data)) {
+    return false;
+  }
+  name = listing->data.cFileName;
+  return true;
+}
+
+void closeDirectory(DirectoryHandle handle) {
+  DirectoryListing* listing = static_cast<DirectoryListing*>(handle);
+  FindClose(listing->find);
+  delete listing;
+}
+
+// --- Synchronisation and threads ------------------------------------------
+
+MutexHandle createMutex(const char* name, bool initialOwner) {
+  // Only an existing name sets the last error on success; start from zero
+  // so a new name reads as no error.
+  SetLastError(ERROR_SUCCESS);
+  return CreateMutexA(nullptr, initialOwner ? TRUE : FALSE, name);
+}
+
+bool releaseMutex(MutexHandle mutex) { return ReleaseMutex(mutex) != 0; }
+
+bool closeHandle(MutexHandle handle) { return CloseHandle(handle) != 0; }
+
+void sleepMilliseconds(unsigned long milliseconds) { Sleep(milliseconds); }
+
+bool createThread(ThreadRoutine routine, void* parameter) {
+  ThreadStart* start = new ThreadStart{routine, parameter};
+  DWORD threadId = 0;
+  // The handle is not kept: nobody waits for the thread.
+  HANDLE thread = CreateThread(nullptr, 0, threadTrampoline, start, 0, &threadId);
+  if (thread == nullptr) {
+    delete start;
+    return false;
+  }
+  return true;
+}
+
+// --- Dynamic libraries ----------------------------------------------------
+
+LibraryHandle loadLibrary(const char* path) { return LoadLibraryA(path); }
+
+ProcAddress getProcAddress(LibraryHandle library, const char* name) {
+  return reinterpret_cast<ProcAddress>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+// --- User interface -------------------------------------------------------
+
+void messageBox(const char* text, const char* caption) {
+  MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+// --- Time -----------------------------------------------------------------
+
+std::string localTimeText() {
+  time_t now = time(nullptr);
+  struct tm* local = localtime(&now);
+  if (local == nullptr) {
+    return std::string();
+  }
+  const char* text = asctime(local);
+  return text != nullptr ? text : std::string();
+}
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+"""The security policy file in %TEMP% and the option that names it."""
+
+from wine_harness import PROGRAM_FILES, ROOT, TEMP, WineTestCase, run_tests
+
+INSTALL = PROGRAM_FILES + "\\Veltrana"
+
+
+def policy(install_grant, quicktime_grant):
+    return ("//Give this directory security permissions\r\n"
+            f'grant codeBase "file:/{install_grant}-" {{\r\n'
+            "\tpermission java.security.AllPermission;\r\n"
+            "};\r\n"
+            "\r\n"
+            "//Give QuickTime security permissions\r\n"
+            f'grant codeBase "file:/{quicktime_grant}-" {{\r\n'
+            "\tpermission java.security.AllPermission;\r\n"
+            "};\r\n").encode("ascii")
+
+
+class PolicyFile(WineTestCase):
+    def setUp(self):
+        super().setUp()
+        self.install(INSTALL)
+        self.private_runtime()
+
+    def test_install_folder_with_blanks(self):
+        run = self.launch(folder=INSTALL)
+        self.assertCompleteRun(run)
+        self.assertEqual(self.read(TEMP + "\\Veltrana.exe.policy"),
+                         policy("C:/Program%20Files/Veltrana/",
+                                "C:/Program%20Files/QuickTime/QTSystem/"))
+        self.assertEqual(run.options()[3],
+                         "-Djava.security.policy=file:/C:/vt/temp/Veltrana.exe.policy")
+
+    def test_earlier_file_is_replaced_and_quicktime_key_is_granted(self):
+        self.write(TEMP + "\\Veltrana.exe.policy", b"an earlier, longer policy file\r\n" * 20)
+        self.set_registry(maker_java_home=ROOT + "\\rt", quicktime_dir="D:\\QT  Ext\\QTSystem\\")
+        run = self.launch(folder=INSTALL)
+        self.assertCompleteRun(run)
+        self.assertEqual(self.read(TEMP + "\\Veltrana.exe.policy"),
+                         policy("C:/Program%20Files/Veltrana/", "D:/QT%20%20Ext/QTSystem/"))
+
+    def test_temporary_folder_with_blanks_in_the_option(self):
+        temp = ROOT + "\\Local Settings\\Temp"
+        self.write(temp + "\\other.tmp")
+        run = self.launch(folder=INSTALL, env={"TEMP": temp})
+        self.assertCompleteRun(run)
+        self.assertIsNotNone(self.read(temp + "\\Veltrana.exe.policy"))
+        self.assertEqual(
+            run.options()[3],
+            "-Djava.security.policy=file:/C:/vt/Local%20Settings/Temp/Veltrana.exe.policy")
+
+
+if __name__ == "__main__":
+    run_tests()

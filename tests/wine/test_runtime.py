@@ -1,0 +1,116 @@
+"""Which Java runtime the launcher picks, in which order it loads the
+runtime's libraries, and how a runtime that cannot be used is reported."""
+
+from wine_harness import (JRE, MAKER_KEY, ROOT, VENDOR_KEY, WineTestCase, log_entry_pattern,
+                          run_tests)
+
+APPS = ROOT + "\\Apps"
+VENDOR_HOME = ROOT + "\\Vendor Jre6"
+VENDOR_VM = VENDOR_HOME + "\\bin\\client\\jvm.dll"
+
+
+def vendor_keys(home=VENDOR_HOME, vm=VENDOR_VM):
+    return ("1.6", {"JavaHome": home, "RuntimeLib": vm})
+
+
+class PrivateRuntime(WineTestCase):
+    def setUp(self):
+        super().setUp()
+        self.install()
+
+    def test_maker_key_names_the_runtime_and_vendor_keys_stay_closed(self):
+        home = self.runtime(ROOT + "\\rt\\" + JRE)
+        self.runtime(VENDOR_HOME)
+        self.set_registry(maker_java_home=ROOT + "\\rt", vendor=vendor_keys())
+        run = self.launch()
+        self.assertCompleteRun(run)
+        # The support library first, then the VM library, both by full path.
+        self.assertEqual(self.loaded_libraries(run),
+                         [home + "\\bin\\msvcr71.dll", home + "\\bin\\client\\jvm.dll"])
+        self.assertEqual(run.values("loaded"),
+                         [home + "\\bin\\msvcr71.dll", home + "\\bin\\client\\jvm.dll"])
+        self.assertNotIn(VENDOR_KEY, " ".join(self.opened_keys(run)))
+        self.assertIn(";" + home + ";", run.options()[0])
+
+    def test_missing_java_home_falls_back_to_java_beside_the_install_folder(self):
+        home = self.runtime(APPS + "\\Java\\" + JRE)
+        self.set_registry(maker_java_home=ROOT + "\\nowhere")
+        run = self.launch()
+        self.assertCompleteRun(run)
+        self.assertEqual(self.loaded_libraries(run)[-1], home + "\\bin\\client\\jvm.dll")
+
+    def test_runtime_without_support_library_loads_only_the_vm(self):
+        home = self.runtime(ROOT + "\\rt\\" + JRE, support=None)
+        self.set_registry(maker_java_home=ROOT + "\\rt")
+        run = self.launch()
+        self.assertCompleteRun(run)
+        self.assertEqual(self.loaded_libraries(run), [home + "\\bin\\client\\jvm.dll"])
+        self.assertIsNone(self.session_log())
+
+
+class VendorRuntime(WineTestCase):
+    def setUp(self):
+        super().setUp()
+        self.install()
+        self.runtime(VENDOR_HOME)
+
+    def assertVendorRuntimeUsed(self, run):
+        self.assertCompleteRun(run)
+        self.assertEqual(self.loaded_libraries(run),
+                         [VENDOR_HOME + "\\bin\\msvcr71.dll", VENDOR_VM])
+        self.assertEqual(self.opened_keys(run)[-3:-1], [VENDOR_KEY, VENDOR_KEY + "\\1.6"])
+        self.assertIn(";" + VENDOR_HOME + ";", run.options()[0])
+
+    def test_without_maker_key_the_vendor_runtime_wins_over_a_java_folder(self):
+        self.runtime(APPS + "\\Java\\" + JRE)
+        self.set_registry(vendor=vendor_keys())
+        run = self.launch()
+        self.assertVendorRuntimeUsed(run)
+        self.assertEqual(self.opened_keys(run)[0], MAKER_KEY)
+
+    def test_private_folder_without_vm_library_leads_to_the_vendor_runtime(self):
+        self.runtime(ROOT + "\\rt\\" + JRE, vm=None)
+        self.set_registry(maker_java_home=ROOT + "\\rt", vendor=vendor_keys())
+        self.assertVendorRuntimeUsed(self.launch())
+
+
+class UnusableRuntime(WineTestCase):
+    def setUp(self):
+        super().setUp()
+        self.install()
+
+    def test_fatal_reports(self):
+        cases = [
+            ("no vendor key", None, "Can't locate JRE[Java Runtime Environment]"),
+            ("no version subkey", ("1.6", None), "Can't locate JRE[CurrentVersion]"),
+            ("missing VM library", vendor_keys(vm=ROOT + "\\missing\\jvm.dll"),
+             "Error loading JVM"),
+        ]
+        for name, vendor, message in cases:
+            with self.subTest(name):
+                self.setUp()
+                self.set_registry(maker_java_home=ROOT + "\\rt", vendor=vendor)
+                run = self.launch()
+                self.assertFatal(run, message)
+                self.assertEqual(run.report, [])
+
+    def test_library_without_entry_point_is_no_vm(self):
+        self.runtime(VENDOR_HOME, vm="stub_nojni", support=None)
+        self.set_registry(vendor=vendor_keys())
+        run = self.launch()
+        self.assertFatal(run, "Error loading JVM")
+        self.assertEqual(run.report, ["loaded=" + VENDOR_VM])
+
+    def test_support_library_that_fails_to_load_is_logged_and_the_launch_goes_on(self):
+        home = self.runtime(ROOT + "\\rt\\" + JRE, support=b"not a library")
+        self.set_registry(maker_java_home=ROOT + "\\rt")
+        run = self.launch()
+        self.assertCompleteRun(run)
+        self.assertEqual(self.loaded_libraries(run),
+                         [home + "\\bin\\msvcr71.dll", home + "\\bin\\client\\jvm.dll"])
+        self.assertRegex(self.session_log(),
+                         b"^" + log_entry_pattern("Error loading msvcr71.dll", False) + b"$")
+
+
+if __name__ == "__main__":
+    run_tests()

@@ -1,0 +1,123 @@
+"""What the VM is given (options, working folder, main's arguments) and how
+the launcher reacts to a VM that fails."""
+
+import os
+
+from wine_harness import FATAL_ERROR_EXIT, JRE, PROFILE, ROOT, WineTestCase, host_path, run_tests
+
+INSTALL = ROOT + "\\Apps\\Veltrana"
+HOME = ROOT + "\\rt\\" + JRE
+QTSYSTEM = "C:\\Program Files\\QuickTime\\QTSystem\\"
+
+
+def modified_utf8(text):
+    """What NewStringUTF expects: each UTF-16 code unit on its own, so a
+    character outside the BMP becomes two 3-byte surrogate encodings."""
+    units = text.encode("utf-16-le", "surrogatepass")
+    out = b""
+    for i in range(0, len(units), 2):
+        unit = chr(int.from_bytes(units[i:i + 2], "little"))
+        out += unit.encode("utf-8", "surrogatepass")
+    return out
+
+
+class VmOptions(WineTestCase):
+    def setUp(self):
+        super().setUp()
+        self.install(lib=("zeta.jar", "b.jar", "sub\\a.zip", "D.JAR", "notes.txt", "x.jar\\in.zip"))
+        self.private_runtime()
+
+    def test_seven_options_and_the_profile_as_working_folder(self):
+        # A trailing backslash of PATH is cut; the launch starts elsewhere.
+        run = self.launch(env={"PATH": "C:\\windows\\system32;C:\\windows\\"}, directory=ROOT)
+        self.assertCompleteRun(run)
+        self.assertEqual(run.values("create"),
+                         ["version=0x00010004;nOptions=7;ignoreUnrecognized=1"])
+        lib = INSTALL + "\\lib\\"
+        self.assertEqual(run.options(), [
+            f"-Djava.class.path={INSTALL}\\Veltrana.jar;{QTSYSTEM}QTJava.zip;{HOME};{INSTALL}\\;"
+            f"{lib};{lib}b.jar;{lib}sub\\a.zip;{lib}x.jar\\in.zip;{lib}zeta.jar;",
+            f'-Djava.library.path=".;{INSTALL}\\lib;C:\\windows\\system32;C:\\windows;{QTSYSTEM}"',
+            "-Djava.security.manager",
+            "-Djava.security.policy=file:/C:/vt/temp/Veltrana.exe.policy",
+            f"-XX:ErrorFile={PROFILE}\\Logs\\Veltrana.exe_error%p.log",
+            "-Xms256m",
+            "-Xmx512m",
+        ])
+        self.assertEqual(run.values("cwd"), [PROFILE])
+        self.assertEqual(run.strings_passed_to("SetCurrentDirectoryA"), [[PROFILE]])
+
+    def test_without_profile_the_working_folder_stays(self):
+        run = self.launch(env={"USERPROFILE": None}, directory=ROOT)
+        self.assertCompleteRun(run)
+        self.assertEqual(run.options()[4], "-XX:ErrorFile=\\Logs\\Veltrana.exe_error%p.log")
+        self.assertEqual(run.values("cwd"), [ROOT])
+
+    def test_folder_link_back_to_an_ancestor_is_not_entered(self):
+        os.symlink("..", host_path(INSTALL + "\\lib\\sub\\loop"))
+        run = self.launch()
+        self.assertCompleteRun(run)
+        archives = run.options()[0].split(f"{INSTALL}\\lib\\;")[1]
+        self.assertEqual(archives.split(";")[:2], [INSTALL + "\\lib\\b.jar",
+                                                  INSTALL + "\\lib\\sub\\a.zip"])
+        self.assertNotIn("loop", archives)
+
+
+class MainArguments(WineTestCase):
+    def test_command_line_reaches_main(self):
+        self.install()
+        self.private_runtime()
+        cases = [
+            ("none", "", []),
+            ("two", "one two", ["one", "two"]),
+            ("quoted blanks", '"two words"', ["two words"]),
+            ("empty argument", 'a "" b', ["a", "", "b"]),
+            ("non-ASCII", "Grüße 日本語 😀", ["Grüße", "日本語", "😀"]),
+            ("embedded quote", 'say\\"hi "a \\"b\\" c"', ['say"hi', 'a "b" c']),
+        ]
+        for name, arguments, expected in cases:
+            with self.subTest(name):
+                run = self.launch(arguments=arguments)
+                self.assertCompleteRun(run)
+                self.assertEqual(run.values("main-start"), [str(len(expected))])
+                self.assertEqual(run.arguments(), [modified_utf8(a) for a in expected])
+
+
+class VmFailures(WineTestCase):
+    def setUp(self):
+        super().setUp()
+        self.install()
+        self.private_runtime()
+
+    def test_main_that_throws_is_described_and_the_vm_destroyed(self):
+        run = self.launch(mode="main-throws")
+        self.assertCompleteRun(run)
+        self.assertEqual(run.keys()[-3:], ["main-end", "ExceptionDescribe", "DestroyJavaVM"])
+        self.assertIsNone(self.session_log())
+
+    def test_failed_creation_is_fatal(self):
+        run = self.launch(mode="create-fails")
+        self.assertFatal(run, "Can't create Java VM ")
+        self.assertEqual(run.keys()[-1], "cwd")
+
+    def test_missing_main_class_is_fatal(self):
+        run = self.launch(mode="no-main-class")
+        self.assertFatal(run, "Failed to find main class")
+        self.assertEqual(run.keys()[-1], "FindClass")
+
+    def test_missing_lookups_after_creation_end_through_the_vm(self):
+        cases = [("no-main-method", "Failed to find jmethodID of 'main'"),
+                 ("no-string-class", "Failed to find java/lang/String")]
+        for mode, message in cases:
+            with self.subTest(mode):
+                run = self.launch(mode=mode)
+                self.assertEqual(run.exit_code, FATAL_ERROR_EXIT)
+                self.assertEqual(run.keys()[-2:], ["ExceptionDescribe", "FatalError"])
+                self.assertEqual(run.values("FatalError"), [message])
+                self.assertEqual(run.values("problem"), [])
+                self.assertIsNone(self.session_log())
+                self.assertEqual(run.strings_passed_to("MessageBoxA"), [])
+
+
+if __name__ == "__main__":
+    run_tests()
