@@ -1,0 +1,855 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace {
+
+// Win32 error codes the fake answers with.
+constexpr unsigned long kAccessDenied = 5;
+constexpr unsigned long kInvalidHandle = 6;
+constexpr unsigned long kNotEnoughMemory = 8;
+constexpr unsigned long kPathNotFound = 3;
+constexpr unsigned long kModNotFound = 126;
+constexpr unsigned long kProcNotFound = 127;
+constexpr unsigned long kBadExeFormat = 193;
+constexpr unsigned long kEnvVarNotFound = 203;
+constexpr unsigned long kNotOwner = 288;
+constexpr unsigned long kInvalidParameter = 87;
+
+// The longest path Windows handles at all, long paths enabled.
+constexpr std::size_t kLongestPath = 32767;
+
+// No test lists this many folders; a scan that does, runs in circles, and
+// is stopped here so the test fails instead of hanging.
+constexpr std::size_t kListingBudget = 2000;
+
+std::string lower(const std::string& text) {
+  std::string result = text;
+  for (char& c : result) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return result;
+}
+
+// --- State --------------------------------------------------------------------
+
+struct RegistryValue {
+  unsigned long type = 0;
+  std::string bytes;
+};
+
+struct RegistryKey {
+  bool denied = false;
+  std::map<std::string, RegistryValue> values;  // by lower-case name
+};
+
+enum class NodeKind { File, Folder, Link };
+
+struct Node {
+  NodeKind kind = NodeKind::File;
+  std::string contents;
+  std::string linkTarget;
+  std::vector<std::string> children;  // in the order they were added
+  bool listingSet = false;
+  std::vector<std::string> listing;
+  bool listingDenied = false;
+  bool undeletable = false;
+};
+
+struct OpenFile {
+  std::string path;  // resolved
+  bool text = false;
+  bool open = true;
+};
+
+struct Listing {
+  std::vector<std::string> names;
+  std::size_t next = 0;
+  bool open = true;
+};
+
+struct Mutex {
+  int handles = 0;
+  bool heldElsewhere = false;
+  int ownerThread = -1;
+};
+
+struct PendingThread {
+  platform::ThreadRoutine routine;
+  void* parameter;
+};
+
+struct Library {
+  std::map<std::string, platform::ProcAddress> exports;
+};
+
+struct State {
+  std::string modulePath;
+  bool moduleFails = false;
+  unsigned long moduleError = 0;
+  unsigned long lastError = 0;
+  std::string currentDirectory;
+
+  std::vector<std::u16string> commandLine;
+  bool splitFails = false;
+  int commandLineToken = 0;  // its address is the vector handle
+  bool commandLineOut = false;
+
+  std::map<std::string, std::string> environment;  // by lower-case name
+
+  std::map<std::string, RegistryKey> registry;  // by lower-case path
+
+  std::map<std::string, Node> nodes;  // by normalised path
+  std::vector<std::unique_ptr<OpenFile>> files;
+  std::vector<std::unique_ptr<Listing>> listings;
+  std::set<std::string> refusedFiles;  // opening fails
+
+  std::map<std::string, Mutex> mutexes;
+  std::map<std::uintptr_t, std::string> mutexHandles;
+  std::uintptr_t nextHandle = 0x100;
+  int currentThread = 0;  // 0 is the main thread
+  bool threadsFail = false;
+  std::vector<PendingThread> threads;
+
+  std::map<std::string, Library> libraries;  // by normalised path
+  std::set<std::string> failingLibraries;
+
+  std::vector<fake::MessageBox> boxes;
+  std::vector<std::string> events;
+  std::vector<std::string> keysOpened;
+  std::vector<std::string> librariesLoaded;
+  std::vector<std::string> statted;
+  std::vector<std::string> listingsOpened;
+  std::vector<unsigned long> sleeps;
+  std::vector<std::string> misuses;
+};
+
+State state;
+
+void misuse(const std::string& what) { state.misuses.push_back(what); }
+
+// --- Paths ----------------------------------------------------------------------
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool hasDrive(const std::string& path) {
+  return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+}
+
+// Splits a path into its root ("C:\", "\" or "" for a relative path) and
+// its components, dropping empty ones.
+void splitPath(const std::string& path, std::string& root, std::vector<std::string>& parts) {
+  std::size_t at = 0;
+  root.clear();
+  parts.clear();
+  if (hasDrive(path)) {
+    root = path.substr(0, 2) + "\\";
+    at = 2;
+  } else if (!path.empty() && isSeparator(path[0])) {
+    root = "\\";
+  }
+  std::string part;
+  for (; at <= path.size(); ++at) {
+    if (at == path.size() || isSeparator(path[at])) {
+      if (!part.empty()) {
+        parts.push_back(part);
+      }
+      part.clear();
+    } else {
+      part += path[at];
+    }
+  }
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '\\') {
+    return folder + name;
+  }
+  return folder + "\\" + name;
+}
+
+// The path's full form: relative paths start at the current directory,
+// "." and ".." are applied to the text first (as Win32 path handling does),
+// and the components that are links are then followed. With follow false
+// the last component is not followed, for entries that are links themselves.
+// Empty when links run in a circle.
+std::string fullPath(const std::string& path, bool follow) {
+  if (path.empty() || path.size() > kLongestPath) {
+    return std::string();  // an empty path names nothing, not the current folder
+  }
+  std::string root;
+  std::vector<std::string> parts;
+  splitPath(path, root, parts);
+  if (root.empty() || root == "\\") {
+    std::string baseRoot;
+    std::vector<std::string> baseParts;
+    splitPath(state.currentDirectory, baseRoot, baseParts);
+    if (root.empty()) {
+      baseParts.insert(baseParts.end(), parts.begin(), parts.end());
+      parts = baseParts;
+    }
+    root = baseRoot.empty() ? root : baseRoot;
+  }
+  std::vector<std::string> lexical;
+  for (const std::string& part : parts) {
+    if (part == "..") {
+      if (!lexical.empty()) {
+        lexical.pop_back();
+      }
+    } else if (part != ".") {
+      lexical.push_back(part);
+    }
+  }
+  std::string current = root;
+  for (std::size_t i = 0; i < lexical.size(); ++i) {
+    current = join(current, lexical[i]);
+    if (!follow && i + 1 == lexical.size()) {
+      break;
+    }
+    for (int hops = 0;; ++hops) {
+      auto found = state.nodes.find(current);
+      if (found == state.nodes.end() || found->second.kind != NodeKind::Link) {
+        break;
+      }
+      if (hops > 40) {
+        return std::string();
+      }
+      current = fullPath(found->second.linkTarget, true);
+    }
+  }
+  return current;
+}
+
+std::string resolve(const std::string& path) { return fullPath(path, true); }
+std::string normalise(const std::string& path) { return fullPath(path, false); }
+
+std::string parentOf(const std::string& normalised, std::string* name) {
+  std::size_t last = normalised.rfind('\\');
+  if (last == std::string::npos || last + 1 == normalised.size()) {
+    return std::string();  // a root
+  }
+  if (name != nullptr) {
+    *name = normalised.substr(last + 1);
+  }
+  bool rootSeparator = (hasDrive(normalised) && last == 2) || last == 0;
+  return normalised.substr(0, rootSeparator ? last + 1 : last);
+}
+
+Node* findNode(const std::string& path) {
+  std::string full = resolve(path);
+  if (full.empty()) {
+    return nullptr;
+  }
+  auto found = state.nodes.find(full);
+  return found == state.nodes.end() ? nullptr : &found->second;
+}
+
+Node& makeNode(const std::string& normalised, NodeKind kind) {
+  std::string name;
+  std::string parent = parentOf(normalised, &name);
+  if (!parent.empty()) {
+    if (state.nodes.find(parent) == state.nodes.end()) {
+      makeNode(parent, NodeKind::Folder);
+    }
+    std::vector<std::string>& siblings = state.nodes[parent].children;
+    if (std::find(siblings.begin(), siblings.end(), name) == siblings.end()) {
+      siblings.push_back(name);
+    }
+  }
+  Node& node = state.nodes[normalised];
+  node.kind = kind;
+  return node;
+}
+
+bool deleteFile(const std::string& path) {
+  std::string full = resolve(path);
+  auto found = state.nodes.find(full);
+  if (found == state.nodes.end() || found->second.kind != NodeKind::File ||
+      found->second.undeletable) {
+    return false;
+  }
+  state.nodes.erase(found);
+  std::string name;
+  std::string parent = parentOf(full, &name);
+  std::vector<std::string>& siblings = state.nodes[parent].children;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), name), siblings.end());
+  return true;
+}
+
+platform::FileHandle open(const std::string& path, const std::string& mode) {
+  state.events.push_back("openFile " + path + " " + mode);
+  char kind = mode.empty() ? '?' : mode[0];
+  if (kind != 'r' && kind != 'w' && kind != 'a') {
+    misuse("openFile with mode " + mode);
+    return nullptr;
+  }
+  std::string full = resolve(path);
+  Node* node = full.empty() ? nullptr : findNode(full);
+  if (state.refusedFiles.count(full) != 0 || (node != nullptr && node->kind != NodeKind::File)) {
+    return nullptr;
+  }
+  if (node == nullptr) {
+    std::string parent = parentOf(full, nullptr);
+    Node* folder = parent.empty() ? nullptr : findNode(parent);
+    if (kind == 'r' || folder == nullptr || folder->kind != NodeKind::Folder) {
+      return nullptr;
+    }
+    node = &makeNode(full, NodeKind::File);
+  } else if (kind == 'w') {
+    node->contents.clear();
+  }
+  auto file = std::make_unique<OpenFile>();
+  file->path = full;
+  file->text = mode.find('b') == std::string::npos;
+  state.files.push_back(std::move(file));
+  return state.files.back().get();
+}
+
+OpenFile* openFileOf(platform::FileHandle handle, const char* call) {
+  for (auto& file : state.files) {
+    if (file.get() == handle && file->open) {
+      return file.get();
+    }
+  }
+  misuse(std::string(call) + " on a stream that is not open");
+  return nullptr;
+}
+
+Listing* listingOf(platform::DirectoryHandle handle, const char* call) {
+  for (auto& listing : state.listings) {
+    if (listing.get() == handle && listing->open) {
+      return listing.get();
+    }
+  }
+  misuse(std::string(call) + " on a listing that is not open");
+  return nullptr;
+}
+
+RegistryKey* keyOf(platform::RegKey handle) {
+  for (auto& entry : state.registry) {
+    if (&entry.second == handle && !entry.second.denied) {
+      return &entry.second;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// === The test-facing side ===========================================================
+
+namespace fake {
+
+void reset() {
+  state = State();
+  state.modulePath = "C:\\Apps\\Veltrana\\Veltrana.exe";
+  state.currentDirectory = "C:\\Work";
+  state.commandLine = {u"C:\\Apps\\Veltrana\\Veltrana.exe"};
+}
+
+void setModulePath(const std::string& path) {
+  state.modulePath = path;
+  state.moduleFails = false;
+}
+
+void failModulePath(unsigned long error, const std::string& partialPath) {
+  state.moduleFails = true;
+  state.moduleError = error;
+  state.modulePath = partialPath;
+}
+
+void setCurrentDirectoryValue(const std::string& path) { state.currentDirectory = path; }
+std::string currentDirectory() { return state.currentDirectory; }
+
+void setCommandLine(const std::vector<std::u16string>& args) {
+  state.commandLine = args;
+  state.splitFails = false;
+}
+void failCommandLineSplit() { state.splitFails = true; }
+
+void setEnv(const std::string& name, const std::string& value) {
+  state.environment[lower(name)] = value;
+}
+void unsetEnv(const std::string& name) { state.environment.erase(lower(name)); }
+
+void addRegistryKey(const std::string& path) { state.registry[lower(path)]; }
+void denyRegistryKey(const std::string& path) { state.registry[lower(path)].denied = true; }
+
+void setRegistryValue(const std::string& keyPath, const std::string& name, unsigned long type,
+                      const std::string& bytes) {
+  RegistryValue& value = state.registry[lower(keyPath)].values[lower(name)];
+  value.type = type;
+  value.bytes = bytes;
+}
+
+void setRegistryText(const std::string& keyPath, const std::string& name, const std::string& text) {
+  setRegistryValue(keyPath, name, platform::kRegSz, text + std::string(1, '\0'));
+}
+
+void addFolder(const std::string& path) { makeNode(normalise(path), NodeKind::Folder); }
+
+void addFile(const std::string& path, const std::string& contents) {
+  makeNode(normalise(path), NodeKind::File).contents = contents;
+}
+
+void addFolderLink(const std::string& path, const std::string& target) {
+  makeNode(normalise(path), NodeKind::Link).linkTarget = target;
+}
+
+void setListing(const std::string& folder, const std::vector<std::string>& names) {
+  Node& node = makeNode(normalise(folder), NodeKind::Folder);
+  node.listingSet = true;
+  node.listing = names;
+}
+
+void denyListing(const std::string& folder) {
+  makeNode(normalise(folder), NodeKind::Folder).listingDenied = true;
+}
+
+void makeUndeletable(const std::string& path) {
+  Node* node = findNode(path);
+  if (node != nullptr) {
+    node->undeletable = true;
+  }
+}
+
+void failOpening(const std::string& path) { state.refusedFiles.insert(resolve(path)); }
+
+bool fileExists(const std::string& path) {
+  Node* node = findNode(path);
+  return node != nullptr && node->kind == NodeKind::File;
+}
+
+bool folderExists(const std::string& path) {
+  Node* node = findNode(path);
+  return node != nullptr && node->kind == NodeKind::Folder;
+}
+
+std::string fileContents(const std::string& path) {
+  Node* node = findNode(path);
+  return node != nullptr ? node->contents : std::string();
+}
+
+void takeMutexName(const std::string& name) {
+  Mutex& mutex = state.mutexes[name];
+  mutex.heldElsewhere = true;
+}
+
+bool mutexNameTaken(const std::string& name) { return state.mutexes.count(name) != 0; }
+
+void failThreadCreation() { state.threadsFail = true; }
+std::size_t pendingThreadCount() { return state.threads.size(); }
+
+void runPendingThreads() {
+  std::vector<PendingThread> threads;
+  threads.swap(state.threads);
+  int id = 1;
+  for (const PendingThread& thread : threads) {
+    state.currentThread = id++;
+    unsigned long code = thread.routine(thread.parameter);
+    state.currentThread = 0;
+    state.events.push_back("threadExit " + std::to_string(code));
+  }
+}
+
+void failLibrary(const std::string& path) { state.failingLibraries.insert(normalise(path)); }
+
+void exportFunction(const std::string& libraryPath, const std::string& name,
+                    platform::ProcAddress address) {
+  state.libraries[normalise(libraryPath)].exports[name] = address;
+}
+
+const std::vector<MessageBox>& messageBoxes() { return state.boxes; }
+const std::vector<std::string>& events() { return state.events; }
+void recordEvent(const std::string& event) { state.events.push_back(event); }
+
+int eventIndex(const std::string& text) {
+  auto found = std::find(state.events.begin(), state.events.end(), text);
+  return found == state.events.end() ? -1 : static_cast<int>(found - state.events.begin());
+}
+
+int countEvents(const std::string& prefix) {
+  return static_cast<int>(
+      std::count_if(state.events.begin(), state.events.end(),
+                    [&](const std::string& event) { return event.rfind(prefix, 0) == 0; }));
+}
+
+const std::vector<std::string>& registryKeysOpened() { return state.keysOpened; }
+const std::vector<std::string>& librariesLoaded() { return state.librariesLoaded; }
+const std::vector<std::string>& pathsStatted() { return state.statted; }
+const std::vector<std::string>& listingsOpened() { return state.listingsOpened; }
+const std::vector<unsigned long>& sleeps() { return state.sleeps; }
+const std::vector<std::string>& misuses() { return state.misuses; }
+
+int openFileCount() {
+  return static_cast<int>(std::count_if(state.files.begin(), state.files.end(),
+                                        [](const auto& file) { return file->open; }));
+}
+
+int openListingCount() {
+  return static_cast<int>(std::count_if(state.listings.begin(), state.listings.end(),
+                                        [](const auto& listing) { return listing->open; }));
+}
+
+}  // namespace fake
+
+// === The platform side ================================================================
+
+namespace platform {
+
+bool getModuleFileName(std::string& path) {
+  state.events.push_back("getModuleFileName");
+  path = state.modulePath;
+  if (state.moduleFails) {
+    state.lastError = state.moduleError;
+    return false;
+  }
+  return true;
+}
+
+unsigned long getLastError() { return state.lastError; }
+void setLastError(unsigned long code) { state.lastError = code; }
+
+std::string formatMessage(unsigned long code) { return "Error " + std::to_string(code) + " text"; }
+
+void exitProcess(int code) {
+  state.events.push_back("exitProcess " + std::to_string(code));
+  throw fake::ProcessExit{code};
+}
+
+CommandLineHandle splitCommandLine(std::vector<std::u16string>& args) {
+  state.events.push_back("splitCommandLine");
+  if (state.splitFails) {
+    return nullptr;
+  }
+  args = state.commandLine;
+  state.commandLineOut = true;
+  return &state.commandLineToken;
+}
+
+void releaseCommandLine(CommandLineHandle vector) {
+  state.events.push_back("releaseCommandLine");
+  if (vector != &state.commandLineToken || !state.commandLineOut) {
+    misuse("releaseCommandLine of a vector not handed out");
+  }
+  state.commandLineOut = false;
+}
+
+const char* getEnv(const char* name) {
+  auto found = state.environment.find(lower(name));
+  return found == state.environment.end() ? nullptr : found->second.c_str();
+}
+
+unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned long size) {
+  auto found = state.environment.find(lower(name));
+  if (found == state.environment.end()) {
+    state.lastError = kEnvVarNotFound;
+    return 0;
+  }
+  const std::string& value = found->second;
+  if (value.size() + 1 > size) {
+    return static_cast<unsigned long>(value.size() + 1);
+  }
+  std::memcpy(buffer, value.c_str(), value.size() + 1);
+  return static_cast<unsigned long>(value.size());
+}
+
+unsigned long getTempFolder(char* buffer, unsigned long size) {
+  return getEnvironmentVariable("TEMP", buffer, size);
+}
+
+bool setCurrentDirectory(const char* path) {
+  Node* node = findNode(path);
+  if (node == nullptr || node->kind != NodeKind::Folder) {
+    state.lastError = kPathNotFound;
+    return false;
+  }
+  state.currentDirectory = normalise(path);
+  state.events.push_back("setCurrentDirectory " + state.currentDirectory);
+  return true;
+}
+
+bool getCurrentDirectory(std::string& path) {
+  path = state.currentDirectory;
+  return true;
+}
+
+long regOpenKey(const char* subKey, RegKey* key) {
+  state.keysOpened.push_back(subKey);
+  state.events.push_back(std::string("regOpenKey ") + subKey);
+  auto found = state.registry.find(lower(subKey));
+  if (found == state.registry.end()) {
+    return static_cast<long>(kErrorFileNotFound);
+  }
+  if (found->second.denied) {
+    return static_cast<long>(kAccessDenied);
+  }
+  *key = &found->second;
+  return 0;
+}
+
+long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned char* data,
+                   unsigned long* size) {
+  RegistryKey* open = keyOf(key);
+  if (open == nullptr) {
+    misuse(std::string("regQueryValue on a key that is not open: ") + name);
+    return static_cast<long>(kInvalidHandle);
+  }
+  auto found = open->values.find(lower(name));
+  if (found == open->values.end()) {
+    return static_cast<long>(kErrorFileNotFound);
+  }
+  const RegistryValue& value = found->second;
+  if (data != nullptr && size == nullptr) {
+    return static_cast<long>(kInvalidParameter);
+  }
+  if (type != nullptr) {
+    *type = value.type;
+  }
+  unsigned long needed = static_cast<unsigned long>(value.bytes.size());
+  if (data == nullptr) {
+    if (size != nullptr) {
+      *size = needed;
+    }
+    return 0;
+  }
+  if (*size < needed) {
+    // The buffer's contents are undefined after ERROR_MORE_DATA: spoil
+    // them, within bounds, so nothing relies on them.
+    std::memset(data, 0xCD, *size);
+    *size = needed;
+    return static_cast<long>(kErrorMoreData);
+  }
+  std::memcpy(data, value.bytes.data(), needed);
+  *size = needed;
+  return 0;
+}
+
+int statPath(const char* path, bool* isDirectory) {
+  state.statted.push_back(path);
+  Node* node = findNode(path);
+  if (node == nullptr) {
+    return -1;
+  }
+  if (isDirectory != nullptr) {
+    *isDirectory = node->kind == NodeKind::Folder;
+  }
+  return 0;
+}
+
+int accessPath(const char* path) { return findNode(path) != nullptr ? 0 : -1; }
+
+int unlinkFile(const char* path) {
+  state.events.push_back(std::string("unlinkFile ") + path);
+  return deleteFile(path) ? 0 : -1;
+}
+
+int removeFile(const char* path) {
+  state.events.push_back(std::string("removeFile ") + path);
+  return deleteFile(path) ? 0 : -1;
+}
+
+int makeDirectory(const char* path) {
+  state.events.push_back(std::string("makeDirectory ") + path);
+  std::string full = resolve(path);
+  if (full.empty() || findNode(full) != nullptr) {
+    return -1;
+  }
+  std::string parent = parentOf(full, nullptr);
+  Node* folder = parent.empty() ? nullptr : findNode(parent);
+  if (folder == nullptr || folder->kind != NodeKind::Folder) {
+    return -1;
+  }
+  makeNode(full, NodeKind::Folder);
+  return 0;
+}
+
+FileHandle openFile(const char* path, const char* mode) { return open(path, mode); }
+
+void writeFile(FileHandle handle, const char* data, std::size_t length) {
+  OpenFile* file = openFileOf(handle, "writeFile");
+  if (file == nullptr) {
+    return;
+  }
+  std::string& contents = state.nodes[file->path].contents;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (file->text && data[i] == '\n') {
+      contents += '\r';
+    }
+    contents += data[i];
+  }
+}
+
+void closeFile(FileHandle handle) {
+  OpenFile* file = openFileOf(handle, "closeFile");
+  if (file != nullptr) {
+    file->open = false;
+    state.events.push_back("closeFile " + file->path);
+  }
+}
+
+FileHandle createPrivateFile(const char* path) { return open(path, "wb"); }
+
+std::string folderIdentity(const char* path) {
+  std::string full = resolve(path);
+  Node* node = full.empty() ? nullptr : findNode(full);
+  return node != nullptr && node->kind == NodeKind::Folder ? full : std::string();
+}
+
+DirectoryHandle openDirectory(const char* folder) {
+  if (state.listingsOpened.size() >= kListingBudget) {
+    if (state.listingsOpened.size() == kListingBudget) {
+      misuse("more folder listings than any test needs: a scan that does not end");
+      state.listingsOpened.push_back(folder);
+    }
+    return nullptr;
+  }
+  state.listingsOpened.push_back(folder);
+  state.events.push_back(std::string("openDirectory ") + folder);
+  std::string text = folder;
+  if (text.empty() || !isSeparator(text.back())) {
+    return nullptr;  // the folder's pattern would match other names
+  }
+  std::string full = resolve(text);
+  Node* node = full.empty() ? nullptr : findNode(full);
+  if (node == nullptr || node->kind != NodeKind::Folder || node->listingDenied) {
+    return nullptr;
+  }
+  auto listing = std::make_unique<Listing>();
+  if (!parentOf(full, nullptr).empty()) {
+    listing->names = {".", ".."};  // a drive's root has neither
+  }
+  const std::vector<std::string>& names = node->listingSet ? node->listing : node->children;
+  listing->names.insert(listing->names.end(), names.begin(), names.end());
+  state.listings.push_back(std::move(listing));
+  return state.listings.back().get();
+}
+
+bool readDirectory(DirectoryHandle handle, std::string& name) {
+  Listing* listing = listingOf(handle, "readDirectory");
+  if (listing == nullptr || listing->next >= listing->names.size()) {
+    return false;
+  }
+  name = listing->names[listing->next++];
+  return true;
+}
+
+void closeDirectory(DirectoryHandle handle) {
+  Listing* listing = listingOf(handle, "closeDirectory");
+  if (listing != nullptr) {
+    listing->open = false;
+  }
+}
+
+MutexHandle createMutex(const char* name, bool initialOwner) {
+  state.events.push_back(std::string("createMutex ") + name);
+  std::uintptr_t handle = state.nextHandle++;
+  auto found = state.mutexes.find(name);
+  if (found != state.mutexes.end()) {
+    // An existing mutex: the caller gets a handle but not ownership.
+    found->second.handles++;
+    state.mutexHandles[handle] = name;
+    state.lastError = kErrorAlreadyExists;
+    return reinterpret_cast<MutexHandle>(handle);
+  }
+  Mutex& mutex = state.mutexes[name];
+  mutex.handles = 1;
+  mutex.ownerThread = initialOwner ? state.currentThread : -1;
+  state.mutexHandles[handle] = name;
+  state.lastError = kErrorSuccess;
+  return reinterpret_cast<MutexHandle>(handle);
+}
+
+bool releaseMutex(MutexHandle handle) {
+  state.events.push_back("releaseMutex");
+  auto found = state.mutexHandles.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (found == state.mutexHandles.end()) {
+    state.lastError = kInvalidHandle;
+    return false;
+  }
+  Mutex& mutex = state.mutexes[found->second];
+  if (mutex.ownerThread != state.currentThread) {
+    state.lastError = kNotOwner;
+    return false;
+  }
+  mutex.ownerThread = -1;
+  return true;
+}
+
+bool closeHandle(MutexHandle handle) {
+  state.events.push_back("closeHandle");
+  auto found = state.mutexHandles.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (found == state.mutexHandles.end()) {
+    state.lastError = kInvalidHandle;
+    return false;
+  }
+  auto mutex = state.mutexes.find(found->second);
+  state.mutexHandles.erase(found);
+  if (--mutex->second.handles <= 0 && !mutex->second.heldElsewhere) {
+    state.mutexes.erase(mutex);  // the last handle: the name goes
+  }
+  return true;
+}
+
+void sleepMilliseconds(unsigned long milliseconds) {
+  state.sleeps.push_back(milliseconds);
+  state.events.push_back("sleep " + std::to_string(milliseconds));
+}
+
+bool createThread(ThreadRoutine routine, void* parameter) {
+  state.events.push_back("createThread");
+  if (state.threadsFail) {
+    state.lastError = kNotEnoughMemory;
+    return false;
+  }
+  state.threads.push_back(PendingThread{routine, parameter});
+  return true;
+}
+
+LibraryHandle loadLibrary(const char* path) {
+  state.librariesLoaded.push_back(path);
+  state.events.push_back(std::string("loadLibrary ") + path);
+  Node* node = findNode(path);
+  if (node == nullptr || node->kind != NodeKind::File) {
+    state.lastError = kModNotFound;
+    return nullptr;
+  }
+  std::string full = resolve(path);
+  if (state.failingLibraries.count(full) != 0) {
+    state.lastError = kBadExeFormat;
+    return nullptr;
+  }
+  return &state.libraries[full];
+}
+
+ProcAddress getProcAddress(LibraryHandle library, const char* name) {
+  state.events.push_back(std::string("getProcAddress ") + name);
+  for (auto& entry : state.libraries) {
+    if (&entry.second == library) {
+      auto found = entry.second.exports.find(name);
+      if (found != entry.second.exports.end()) {
+        return found->second;
+      }
+      state.lastError = kProcNotFound;
+      return nullptr;
+    }
+  }
+  misuse(std::string("getProcAddress on a library not loaded: ") + name);
+  state.lastError = kInvalidHandle;
+  return nullptr;
+}
+
+void messageBox(const char* text, const char* caption) {
+  state.boxes.push_back(fake::MessageBox{text, caption});
+  state.events.push_back(std::string("messageBox ") + caption);
+}
+
+std::string localTimeText() { return "Tue Dec 08 07:00:00 2026\n"; }
+
+}  // namespace platform

@@ -1,0 +1,126 @@
+// An in-memory Windows behind platform.h, for the unit tests.
+//
+// It answers the way the Win32 calls and the C runtime do, failures
+// included, so the launch logic can be run and checked byte for byte on any
+// machine. Tests set its state through the routines below and read what the
+// logic did through the recordings.
+//
+// Model, briefly:
+// - Registry: keys under HKEY_LOCAL_MACHINE by path, names compared without
+//   regard to case. Values keep their type and raw bytes.
+// - Files: a tree keyed by Windows path. Names are compared byte for byte;
+//   "/" counts as "\", doubled separators and a trailing separator are
+//   ignored, "." and ".." are applied, as Win32 path handling does. Paths
+//   may be as long as Windows allows with long paths on (32767). A folder
+//   lists its entries in the order they were added, unless a test sets the
+//   listing itself.
+// - Text-mode files turn each "\n" written into "\r\n", like the Windows C
+//   runtime; binary modes write bytes as given.
+// - Threads are recorded, not run, until the test runs them.
+// - exitProcess throws fake::ProcessExit so a test regains control.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace fake {
+
+// Thrown by platform::exitProcess.
+struct ProcessExit {
+  int code;
+};
+
+// Back to an empty machine: no keys, no variables, no files, nothing
+// recorded. The executable is C:\Apps\Veltrana\Veltrana.exe, the current
+// directory C:\Work, the command line just the program.
+void reset();
+
+// --- Process ----------------------------------------------------------------
+void setModulePath(const std::string& path);
+// getModuleFileName fails with this error, leaving partialPath.
+void failModulePath(unsigned long error, const std::string& partialPath = "");
+void setCurrentDirectoryValue(const std::string& path);  // no existence check
+std::string currentDirectory();
+
+// --- Command line -------------------------------------------------------------
+void setCommandLine(const std::vector<std::u16string>& args);
+void failCommandLineSplit();  // splitCommandLine returns null
+
+// --- Environment ----------------------------------------------------------------
+void setEnv(const std::string& name, const std::string& value);
+void unsetEnv(const std::string& name);
+
+// --- Registry -------------------------------------------------------------------
+void addRegistryKey(const std::string& path);
+// Refuses opening with "access denied" (5).
+void denyRegistryKey(const std::string& path);
+// Stores raw bytes: a text value must carry its own terminator.
+void setRegistryValue(const std::string& keyPath, const std::string& name, unsigned long type,
+                      const std::string& bytes);
+// A REG_SZ value stored with its terminator.
+void setRegistryText(const std::string& keyPath, const std::string& name, const std::string& text);
+
+// --- Files and folders ------------------------------------------------------------
+// Parents are created as needed.
+void addFolder(const std::string& path);
+void addFile(const std::string& path, const std::string& contents = "");
+// A folder entry that leads to another folder (a junction).
+void addFolderLink(const std::string& path, const std::string& target);
+// The names a listing returns after "." and "..", in this order. Names
+// without an entry model entries that vanish between listing and use.
+void setListing(const std::string& folder, const std::vector<std::string>& names);
+void denyListing(const std::string& folder);
+void makeUndeletable(const std::string& path);
+void failOpening(const std::string& path);
+
+bool fileExists(const std::string& path);
+bool folderExists(const std::string& path);
+std::string fileContents(const std::string& path);
+
+// --- Mutexes and threads ------------------------------------------------------------
+// Another process holds a handle to a mutex of this name.
+void takeMutexName(const std::string& name);
+bool mutexNameTaken(const std::string& name);
+void failThreadCreation();
+std::size_t pendingThreadCount();
+// Runs the threads created so far, in order, each to its end.
+void runPendingThreads();
+
+// --- Libraries ------------------------------------------------------------------------
+// loadLibrary succeeds for any existing file unless told to fail.
+void failLibrary(const std::string& path);
+void exportFunction(const std::string& libraryPath, const std::string& name,
+                    platform::ProcAddress address);
+
+// --- Recordings -----------------------------------------------------------------------
+struct MessageBox {
+  std::string text;
+  std::string caption;
+};
+const std::vector<MessageBox>& messageBoxes();
+
+// Every noteworthy call in order, e.g. "regOpenKey SOFTWARE\Orrindale",
+// "loadLibrary D:\Rt\jvm.dll", "openFile C:\Temp\x wb". The fake JNI adds
+// its calls here too, so one list shows the whole order of a launch.
+const std::vector<std::string>& events();
+void recordEvent(const std::string& event);
+// Index of the first event equal to text, or -1.
+int eventIndex(const std::string& text);
+// Number of events that start with prefix.
+int countEvents(const std::string& prefix);
+
+const std::vector<std::string>& registryKeysOpened();  // every attempt
+const std::vector<std::string>& librariesLoaded();     // every attempt
+const std::vector<std::string>& pathsStatted();
+const std::vector<std::string>& listingsOpened();
+const std::vector<unsigned long>& sleeps();
+
+// Calls that no real program may make (a write to a failed stream, a
+// listing read after close, ...). Empty when the logic behaved.
+const std::vector<std::string>& misuses();
+int openFileCount();
+int openListingCount();
+
+}  // namespace fake

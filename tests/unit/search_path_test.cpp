@@ -1,0 +1,110 @@
+// The search path, QuickTime's folder and the native library path.
+#include "vmconfig/search_path.h"
+
+#include <string>
+
+#include "launcher_fixture.h"
+#include "vmconfig/library_path.h"
+
+namespace {
+
+using SearchPathTest = LauncherTest;
+
+TEST_F(SearchPathTest, PathLosesItsTrailingBackslashesAndItsQuotes) {
+  struct Case {
+    std::string path;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"C:\\Windows;C:\\Tools\\\\\\", "C:\\Windows;C:\\Tools"},
+      {"C:\\A\\;C:\\B", "C:\\A\\;C:\\B"},  // only the end of the whole value
+      {"C:\\A;C:\\B;", "C:\\A;C:\\B;"},
+      {"\\", ""},
+      {"\\\\\\", ""},
+      {"", ""},
+      // Each quote becomes a blank; the length stays.
+      {"C:\\x;\"C:\\Program Files\\y\"", "C:\\x; C:\\Program Files\\y "},
+      // The cut comes first, so a backslash before a final quote stays.
+      {"C:\\x\\\"", "C:\\x\\ "},
+  };
+  for (const Case& c : cases) {
+    fake::setEnv("PATH", c.path);
+    EXPECT_EQ(readSearchPath(), c.expected) << c.path;
+  }
+  fake::unsetEnv("PATH");
+  EXPECT_EQ(readSearchPath(), "");
+}
+
+TEST_F(SearchPathTest, QuickTimeFolderComesFromItsKeyExactlyAsStored) {
+  const std::string exactlyFull = "D:\\" + std::string(1020, 'q');  // 1024 bytes with terminator
+  for (const std::string& stored :
+       {std::string("D:\\QT\\QTSystem\\"), std::string("D:\\QT\\QTSystem"), exactlyFull}) {
+    startOver();
+    fake::setEnv("ProgramFiles", "C:\\Program Files");
+    fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", stored);
+
+    EXPECT_EQ(findQuickTimeDir(), stored);
+  }
+}
+
+TEST_F(SearchPathTest, QuickTimeFolderFallsBackUnderProgramFiles) {
+  struct Case {
+    const char* what;
+    void (*arrange)();
+  };
+  const Case cases[] = {
+      {"no key", [] {}},
+      {"key refused", [] { fake::denyRegistryKey(paths::kQuickTimeKey); }},
+      {"no QTExtDir", [] { fake::addRegistryKey(paths::kQuickTimeKey); }},
+      {"QTExtDir not text",
+       [] {
+         fake::setRegistryValue(paths::kQuickTimeKey, "QTExtDir", platform::kRegDword,
+                                std::string("\x10\0\0\0", 4));
+       }},
+      {"QTExtDir larger than its buffer",
+       [] {
+         fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", "D:\\" + std::string(1021, 'q'));
+       }},
+  };
+  for (const Case& c : cases) {
+    startOver();
+    fake::setEnv("ProgramFiles", "C:\\Program Files");
+    c.arrange();
+
+    EXPECT_EQ(findQuickTimeDir(), "C:\\Program Files\\QuickTime\\QTSystem\\") << c.what;
+  }
+}
+
+TEST_F(SearchPathTest, ProgramFilesThatIsUnsetOrTooLongGivesAnEmptyBase) {
+  const std::string longest = "C:\\" + std::string(256, 'p');  // 259 characters
+  fake::setEnv("ProgramFiles", longest);
+  EXPECT_EQ(findQuickTimeDir(), longest + "\\QuickTime\\QTSystem\\");
+
+  fake::setEnv("ProgramFiles", longest + "p");
+  EXPECT_EQ(findQuickTimeDir(), "\\QuickTime\\QTSystem\\");
+
+  fake::unsetEnv("ProgramFiles");
+  EXPECT_EQ(findQuickTimeDir(), "\\QuickTime\\QTSystem\\");
+}
+
+TEST_F(SearchPathTest, LibraryPathIsCurrentFolderLibSearchPathAndQuickTime) {
+  fake::setEnv("PATH", "C:\\Windows\\system32;C:\\Windows\\");
+
+  EXPECT_EQ(buildLibraryPath(paths::kInstallDir, readSearchPath(),
+                             "C:\\Program Files\\QuickTime\\QTSystem\\"),
+            "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;C:\\Windows\\system32;C:\\Windows;"
+            "C:\\Program Files\\QuickTime\\QTSystem\\\"");
+}
+
+TEST_F(SearchPathTest, EmptySearchPathLeavesAnEmptyEntry) {
+  for (const char* path : {"\\", ""}) {
+    fake::setEnv("PATH", path);
+    EXPECT_EQ(buildLibraryPath(paths::kInstallDir, readSearchPath(),
+                               "C:\\Program Files\\QuickTime\\QTSystem\\"),
+              "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;;"
+              "C:\\Program Files\\QuickTime\\QTSystem\\\"")
+        << path;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// The VM's options, its working folder, and a failed creation.
+#include <string>
+#include <vector>
+
+#include "launcher_fixture.h"
+
+namespace {
+
+using VmCreationTest = LauncherTest;
+
+TEST_F(VmCreationTest, VmReceivesTheSevenOptionsInTheProfileFolder) {
+  setUpWorkingMachine();
+
+  ASSERT_EQ(launch(), 0);
+
+  const fakejni::Creation& creation = fakejni::creation();
+  EXPECT_EQ(creation.calls, 1);
+  EXPECT_EQ(creation.version, 0x00010004);
+  EXPECT_EQ(creation.nOptions, 7);
+  EXPECT_EQ(creation.ignoreUnrecognized, JNI_TRUE);
+  EXPECT_EQ(creation.options,
+            (std::vector<std::string>{
+                "-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;"
+                "C:\\Program Files\\QuickTime\\QTSystem\\QTJava.zip;C:\\Java\\jre6;"
+                "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;",
+                "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;C:\\Windows\\system32;"
+                "C:\\Windows;C:\\Program Files\\QuickTime\\QTSystem\\\"",
+                "-Djava.security.manager",
+                "-Djava.security.policy=file:/C:/Temp/Veltrana.exe.policy",
+                "-XX:ErrorFile=C:\\Users\\ann\\Logs\\Veltrana.exe_error%p.log",
+                "-Xms256m",
+                "-Xmx512m",
+            }));
+  EXPECT_EQ(creation.extraInfoSet, std::vector<bool>(7, false));
+  EXPECT_EQ(creation.currentDirectory, "C:\\Users\\ann");
+  // The error-file option does not create the Logs folder.
+  EXPECT_FALSE(fake::folderExists("C:\\Users\\ann\\Logs"));
+}
+
+TEST_F(VmCreationTest, ProfileFolderThatIsUnsetTooLongOrMissing) {
+  struct Case {
+    const char* what;
+    bool set;
+    std::string profile;
+    bool folder;
+    std::string errorFileOption;
+    std::string directoryAtCreation;
+  };
+  const std::string longest = "C:\\" + std::string(256, 'u');  // 259 characters
+  const Case cases[] = {
+      {"unset", false, "", false, "-XX:ErrorFile=\\Logs\\Veltrana.exe_error%p.log", "C:\\Work"},
+      {"259 characters", true, longest, true,
+       "-XX:ErrorFile=" + longest + "\\Logs\\Veltrana.exe_error%p.log", longest},
+      // Too long for the working-folder buffer, but the option takes it all.
+      {"260 characters", true, longest + "u", true,
+       "-XX:ErrorFile=" + longest + "u\\Logs\\Veltrana.exe_error%p.log", "C:\\Work"},
+      {"missing folder", true, "C:\\Users\\gone", false,
+       "-XX:ErrorFile=C:\\Users\\gone\\Logs\\Veltrana.exe_error%p.log", "C:\\Work"},
+  };
+  for (const Case& c : cases) {
+    startOver();
+    setUpWorkingMachine();
+    if (c.set) {
+      fake::setEnv("USERPROFILE", c.profile);
+    } else {
+      fake::unsetEnv("USERPROFILE");
+    }
+    if (c.folder) {
+      fake::addFolder(c.profile);
+    }
+
+    EXPECT_EQ(launch(), 0) << c.what;
+
+    EXPECT_EQ(vmOption(4), c.errorFileOption) << c.what;
+    EXPECT_EQ(fakejni::creation().currentDirectory, c.directoryAtCreation) << c.what;
+  }
+}
+
+TEST_F(VmCreationTest, NegativeCreationResultIsFatalAndTheVmIsNotTouched) {
+  for (jint result : {JNI_ERR, JNI_ENOMEM, JNI_EINVAL}) {
+    startOver();
+    setUpWorkingMachine();
+    fakejni::behaviour().createResult = result;
+
+    EXPECT_EQ(launch(), 1) << result;
+
+    EXPECT_TRUE(fakejni::calls().empty()) << result;
+    ASSERT_EQ(fake::messageBoxes().size(), 1u);
+    EXPECT_EQ(fake::messageBoxes()[0].text, "Fatal Error Launching: Can't create Java VM ");
+    EXPECT_NE(sessionLog().find("\r\r\nFatal Error Launching: Can't create Java VM \r\r\n"),
+              std::string::npos);
+  }
+}
+
+TEST_F(VmCreationTest, PositiveCreationResultCountsAsSuccess) {
+  setUpWorkingMachine();
+  fakejni::behaviour().createResult = 1;
+
+  EXPECT_EQ(launch(), 0);
+  EXPECT_TRUE(fakejni::mainCall().called);
+}
+
+}  // namespace
