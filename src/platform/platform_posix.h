@@ -4,7 +4,13 @@
 
 #include <sys/types.h>
 
+#include <string>
+
 namespace platform {
+
+// Win32 codes for the cases where no errno value says the same.
+constexpr unsigned long kErrorInvalidHandle = 6;
+constexpr unsigned long kErrorInvalidParameter = 87;
 
 // Keeps the process's arguments for splitCommandLine (decoded from UTF-8).
 void setCommandLine(int argc, char** argv);
@@ -13,6 +19,10 @@ void setCommandLine(int argc, char** argv);
 // neither its group nor others may write to. Otherwise false, with the last
 // error set.
 bool isPrivateFolder(const char* path, uid_t owner);
+
+// The first executable regular file called name in a folder of PATH, as
+// the shell would find it; empty when there is none.
+std::string findOnPath(const char* name);
 
 // The registry file is read once, on first use. This drops what was read,
 // so the next lookup reads VELTRANA_REGISTRY again. Keys opened before are
