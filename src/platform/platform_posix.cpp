@@ -19,11 +19,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "diag/session_log.h"
 #include "platform/platform.h"
 
 extern char** environ;
