@@ -50,6 +50,8 @@ if(NOT "$ENV{VELTRANA_SIGN_TIMESTAMP}" STREQUAL "")
 endif()
 execute_process(COMMAND ${command} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(result EQUAL 0)
+  file(CHMOD "${private}/signed.exe" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+       GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   file(RENAME "${private}/signed.exe" "${VELTRANA_EXE}")
 endif()
 file(REMOVE_RECURSE "${private}")

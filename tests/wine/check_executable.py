@@ -1,10 +1,15 @@
 """Veltrana.exe is a 32-bit Windows GUI program that needs nothing but
-system DLLs: the C and C++ runtimes of the compiler are linked in."""
+system DLLs: the C and C++ runtimes of the compiler are linked in. It is
+shipped stripped and small, with ASLR, DEP and terminal-server awareness,
+and names its separate debug file."""
 
+import os
 import re
 import subprocess
 import sys
+import tempfile
 import unittest
+import zlib
 
 from wine_harness import load_config
 
@@ -17,6 +22,8 @@ class ExecutableFormat(unittest.TestCase):
         config = load_config()
         cls.headers = subprocess.run([config["objdump"], "-p", config["launcher"]],
                                      capture_output=True, text=True, check=True).stdout
+        cls.sections = subprocess.run([config["objdump"], "-h", config["launcher"]],
+                                      capture_output=True, text=True, check=True).stdout
 
     def test_32_bit_gui_program(self):
         self.assertRegex(self.headers, r"file format pei-i386\n")
@@ -28,6 +35,29 @@ class ExecutableFormat(unittest.TestCase):
         for dll in dlls:
             self.assertIn(dll.lower(), SYSTEM_DLLS)
             self.assertNotRegex(dll.lower(), r"libstdc\+\+|libgcc|libwinpthread")
+
+
+    def test_small_hardened_and_stripped(self):
+        self.assertLessEqual(os.path.getsize(load_config()["launcher"]), 200 * 1024)
+        for flag in ("DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVICE_AWARE"):
+            self.assertRegex(self.headers, r"\n\s+" + flag + r"\n")
+        self.assertRegex(self.sections, r"\s\.reloc\s")  # what ASLR moves the image with
+        self.assertNotRegex(self.sections, r"\s\.debug_")
+
+    def test_debug_file_beside_it_is_linked(self):
+        launcher = load_config()["launcher"]
+        with tempfile.TemporaryDirectory() as folder:
+            dump = os.path.join(folder, "link")
+            subprocess.run([load_config()["objcopy"], "--dump-section", ".gnu_debuglink=" + dump,
+                            launcher, os.path.join(folder, "copy")], check=True)
+            with open(dump, "rb") as f:
+                link = f.read()
+        # The file's name, padded with zeros, then the CRC-32 of its content.
+        self.assertEqual(link.partition(b"\0")[0], b"Veltrana.exe.debug")
+        with open(launcher + ".debug", "rb") as f:
+            debug = f.read()
+        self.assertEqual(int.from_bytes(link[-4:], "little"), zlib.crc32(debug))
+        self.assertIn(b".debug_info", debug)
 
 
 if __name__ == "__main__":

@@ -52,13 +52,16 @@ def load_config():
     return CONFIG
 
 
-def wine_environment(debug="-all"):
+def wine_environment(debug="-all", display=None):
     """The environment of every Wine process: our prefix, no display (so a
-    message box returns at once), no Mono or Gecko installers."""
+    message box returns at once) unless one is given, no Mono or Gecko
+    installers."""
     config = load_config()
     env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
+    if display is not None:
+        env["DISPLAY"] = display
     env.update(WINEPREFIX=config["prefix"], WINEARCH="win32", WINEDEBUG=debug,
                WINEDLLOVERRIDES="mscoree,mshtml=")
     return env
@@ -270,9 +273,13 @@ class WineTestCase(unittest.TestCase):
         os.makedirs(os.path.dirname(path), exist_ok=True)
         shutil.copyfile(load_config()[config_key], path)
 
-    def install(self, folder=ROOT + "\\Apps\\Veltrana", lib=("a.jar",)):
-        """Veltrana.exe in folder, with the given files under its lib folder."""
-        self.copy("launcher", folder + "\\Veltrana.exe")
+    def install(self, folder=ROOT + "\\Apps\\Veltrana", lib=("a.jar",), launcher=None):
+        """Veltrana.exe (the build's, or the host file launcher) in folder,
+        with the given files under its lib folder."""
+        if launcher is None:
+            self.copy("launcher", folder + "\\Veltrana.exe")
+        else:
+            self.write(folder + "\\Veltrana.exe", open(launcher, "rb").read())
         os.makedirs(host_path(folder + "\\lib"))
         for name in lib:
             self.write(folder + "\\lib\\" + name)
@@ -321,10 +328,11 @@ class WineTestCase(unittest.TestCase):
     # --- launching ---------------------------------------------------------
 
     def start(self, folder=ROOT + "\\Apps\\Veltrana", arguments="", env=None, mode=None,
-              wait_ms=None, directory=ROOT):
+              wait_ms=None, directory=ROOT, display=None):
         """Starts folder\\Veltrana.exe with the command line `"exe" arguments`.
         env holds variables to set (None as a value unsets one) over the
-        defaults: the profile, temporary and search paths of the test world."""
+        defaults: the profile, temporary and search paths of the test world.
+        display: an X display to show windows on."""
         WineTestCase.runs += 1
         name = f"run{WineTestCase.runs}"
         report = f"{REPORTS}\\{name}.txt"
@@ -351,7 +359,7 @@ class WineTestCase(unittest.TestCase):
         with open(trace_path, "wb") as trace:
             process = subprocess.Popen(
                 [load_config()["wine"], load_config()["starter"], z_path(instructions)],
-                env=wine_environment("-all,+relay,+pid"), stdout=subprocess.DEVNULL,
+                env=wine_environment("-all,+relay,+pid", display), stdout=subprocess.DEVNULL,
                 stderr=trace)
         launch = Launch(name, process, trace_path, result_path, host_path(report))
         # A launch a failed test leaves running would hold the name for the

@@ -11,16 +11,17 @@
 // All of the library's throw helpers are defined here, so none of its own
 // comes in; a newer compiler that adds one shows up as a duplicate symbol
 // at link time, never as a silent change.
+#include <cxxabi.h>
+
 #include <cstdio>
 #include <cstdlib>
-#include <cxxabi.h>
 #include <exception>
 #include <new>
 #include <typeinfo>
 
 namespace {
 
-[[noreturn]] void endAfter(const char *type, const char *what) {
+[[noreturn]] void endAfter(const char* type, const char* what) {
   std::fputs("terminate called after throwing an instance of '", stderr);
   std::fputs(type, stderr);
   std::fputs("'\n", stderr);
@@ -32,7 +33,7 @@ namespace {
   std::abort();
 }
 
-} // namespace
+}  // namespace
 
 namespace __gnu_cxx {
 
@@ -43,21 +44,21 @@ void __verbose_terminate_handler() {
     std::abort();
   }
   terminating = true;
-  const std::type_info *type = abi::__cxa_current_exception_type();
+  const std::type_info* type = abi::__cxa_current_exception_type();
   if (type == nullptr) {
     std::fputs("terminate called without an active exception\n", stderr);
     std::abort();
   }
   try {
     throw;
-  } catch (const std::exception &error) {
+  } catch (const std::exception& error) {
     endAfter(type->name(), error.what());
   } catch (...) {
     endAfter(type->name(), nullptr);
   }
 }
 
-} // namespace __gnu_cxx
+}  // namespace __gnu_cxx
 
 namespace std {
 
@@ -69,17 +70,17 @@ void __throw_bad_typeid() { throw bad_typeid(); }
 void __throw_bad_exception() { throw bad_exception(); }
 
 // Those with a message end the process where they would be thrown.
-void __throw_logic_error(const char *what) { endAfter("std::logic_error", what); }
-void __throw_domain_error(const char *what) { endAfter("std::domain_error", what); }
-void __throw_invalid_argument(const char *what) { endAfter("std::invalid_argument", what); }
-void __throw_length_error(const char *what) { endAfter("std::length_error", what); }
-void __throw_out_of_range(const char *what) { endAfter("std::out_of_range", what); }
+void __throw_logic_error(const char* what) { endAfter("std::logic_error", what); }
+void __throw_domain_error(const char* what) { endAfter("std::domain_error", what); }
+void __throw_invalid_argument(const char* what) { endAfter("std::invalid_argument", what); }
+void __throw_length_error(const char* what) { endAfter("std::length_error", what); }
+void __throw_out_of_range(const char* what) { endAfter("std::out_of_range", what); }
 // The format's placeholders are left unfilled: the text still names the
 // routine and the check that failed.
-void __throw_out_of_range_fmt(const char *format, ...) { endAfter("std::out_of_range", format); }
-void __throw_runtime_error(const char *what) { endAfter("std::runtime_error", what); }
-void __throw_range_error(const char *what) { endAfter("std::range_error", what); }
-void __throw_overflow_error(const char *what) { endAfter("std::overflow_error", what); }
-void __throw_underflow_error(const char *what) { endAfter("std::underflow_error", what); }
+void __throw_out_of_range_fmt(const char* format, ...) { endAfter("std::out_of_range", format); }
+void __throw_runtime_error(const char* what) { endAfter("std::runtime_error", what); }
+void __throw_range_error(const char* what) { endAfter("std::range_error", what); }
+void __throw_overflow_error(const char* what) { endAfter("std::overflow_error", what); }
+void __throw_underflow_error(const char* what) { endAfter("std::underflow_error", what); }
 
-} // namespace std
+}  // namespace std
