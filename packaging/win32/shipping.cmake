@@ -9,6 +9,8 @@ set(VELTRANA_ICON "${CMAKE_CURRENT_LIST_DIR}/Veltrana.ico"
 if(NOT EXISTS "${VELTRANA_ICON}")
   message(FATAL_ERROR "VELTRANA_ICON names no file: ${VELTRANA_ICON}")
 endif()
+# The resource script reads a backslash as an escape.
+file(TO_CMAKE_PATH "${VELTRANA_ICON}" VELTRANA_ICON_PATH)
 set(VELTRANA_SIGN_PFX "" CACHE FILEPATH
     "Certificate (.pfx) the sign target uses when the environment's VELTRANA_SIGN_PFX is unset")
 find_program(OSSLSIGNCODE_PROGRAM osslsigncode)

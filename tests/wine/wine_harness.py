@@ -89,6 +89,21 @@ def stop_wineserver():
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def start_virtual_display(test):
+    """Starts Xvfb on a free display number for the test; returns DISPLAY."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                               "-nolisten", "tcp"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    test.addCleanup(server.wait, 10)
+    test.addCleanup(server.terminate)
+    with os.fdopen(read_end, "rb") as f:
+        number = f.readline().strip()  # written once it accepts connections
+    test.assertTrue(number.isdigit(), "Xvfb did not start")
+    return ":" + number.decode()
+
+
 def work_file(name):
     folder = load_config()["work"]
     os.makedirs(folder, exist_ok=True)
