@@ -3,6 +3,7 @@ still runs; the release archive; the message box drawn on a real (virtual)
 display with the manifest's themed controls in place."""
 
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -69,7 +70,7 @@ class Shipping(WineTestCase):
         stop_wineserver()
         self.addCleanup(stop_wineserver)
         self.install()
-        launch = self.start(display=display)
+        launch = self.start(display=display, channels=",+actctx")
         env = {"DISPLAY": display, "PATH": os.environ.get("PATH", "/usr/bin:/bin")}
         found = run("xdotool", "search", "--sync", "--onlyvisible", "--name", r"^Veltrana\.exe$",
                     env=env, timeout=120)
@@ -84,7 +85,14 @@ class Shipping(WineTestCase):
                 break
             except subprocess.TimeoutExpired:
                 continue
-        self.assertFatal(launch.wait(), "Can't locate JRE[Java Runtime Environment]")
+        result = launch.wait()
+        self.assertFatal(result, "Can't locate JRE[Java Runtime Environment]")
+        # The loader took the manifest and bound the themed Common Controls.
+        with open(launch.trace_path, encoding="latin-1") as f:
+            bound = re.search(f"(?m)^{result.pid:04x}:[0-9a-f]+:trace:actctx:parse_dependent_assembly"
+                              r'_elem adding name=L"Microsoft\.Windows\.Common-Controls" '
+                              r"version=6\.0\.0\.0", f.read())
+        self.assertIsNotNone(bound, "the launcher's manifest was not taken")
 
 
 if __name__ == "__main__":

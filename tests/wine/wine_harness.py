@@ -294,7 +294,8 @@ class WineTestCase(unittest.TestCase):
         if launcher is None:
             self.copy("launcher", folder + "\\Veltrana.exe")
         else:
-            self.write(folder + "\\Veltrana.exe", open(launcher, "rb").read())
+            with open(launcher, "rb") as f:
+                self.write(folder + "\\Veltrana.exe", f.read())
         os.makedirs(host_path(folder + "\\lib"))
         for name in lib:
             self.write(folder + "\\lib\\" + name)
@@ -343,11 +344,12 @@ class WineTestCase(unittest.TestCase):
     # --- launching ---------------------------------------------------------
 
     def start(self, folder=ROOT + "\\Apps\\Veltrana", arguments="", env=None, mode=None,
-              wait_ms=None, directory=ROOT, display=None):
+              wait_ms=None, directory=ROOT, display=None, channels=""):
         """Starts folder\\Veltrana.exe with the command line `"exe" arguments`.
         env holds variables to set (None as a value unsets one) over the
         defaults: the profile, temporary and search paths of the test world.
-        display: an X display to show windows on."""
+        display: an X display to show windows on; channels: more Wine debug
+        channels for the trace (",+actctx")."""
         WineTestCase.runs += 1
         name = f"run{WineTestCase.runs}"
         report = f"{REPORTS}\\{name}.txt"
@@ -374,7 +376,7 @@ class WineTestCase(unittest.TestCase):
         with open(trace_path, "wb") as trace:
             process = subprocess.Popen(
                 [load_config()["wine"], load_config()["starter"], z_path(instructions)],
-                env=wine_environment("-all,+relay,+pid", display), stdout=subprocess.DEVNULL,
+                env=wine_environment("-all,+relay,+pid" + channels, display), stdout=subprocess.DEVNULL,
                 stderr=trace)
         launch = Launch(name, process, trace_path, result_path, host_path(report))
         # A launch a failed test leaves running would hold the name for the
