@@ -57,9 +57,13 @@ set_source_files_properties("${VELTRANA_RC_FILE}" PROPERTIES
 target_sources(Veltrana PRIVATE "${CMAKE_SOURCE_DIR}/src/launcher/win32/uncaught_exceptions.cpp")
 
 # Every function and datum in a section of its own, so the linker can drop
-# what nothing uses; -g so the separate debug file can name them.
-foreach(target veltrana_logic Veltrana)
-  target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections)
+# what nothing uses; -g so the separate debug file can name them. This goes
+# for the executable and every library of ours it links.
+get_target_property(linked Veltrana LINK_LIBRARIES)
+foreach(target Veltrana ${linked})
+  if(TARGET ${target})
+    target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections)
+  endif()
 endforeach()
 # ASLR and DEP are the linker's defaults; they are named so that they stay
 # on. --tsaware: no per-session INI or registry remapping on Terminal Server.
