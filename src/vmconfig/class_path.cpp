@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "diag/traced_platform.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
@@ -18,21 +19,21 @@ bool isArchive(const std::string& path) {
 // ancestors holds the identities of the folders the scan is inside, so a
 // folder link leading back to one of them is not entered again.
 void scanDirectory(const std::string& dir, std::vector<std::string>& ancestors) {
-  std::string identity = platform::folderIdentity(dir.c_str());
+  std::string identity = traced::folderIdentity(dir.c_str());
   if (!identity.empty()) {
     if (std::find(ancestors.begin(), ancestors.end(), identity) != ancestors.end()) {
       return;
     }
   }
 
-  platform::DirectoryHandle listing = platform::openDirectory(dir.c_str());
+  platform::DirectoryHandle listing = traced::openDirectory(dir.c_str());
   if (listing == nullptr) {
     return;
   }
   ancestors.push_back(identity);
 
   std::string name;
-  while (platform::readDirectory(listing, name)) {
+  while (traced::readDirectory(listing, name)) {
     std::string path = dir + name;
     if (isDirectory(path)) {
       if (name == "." || name == "..") {

@@ -1,5 +1,6 @@
 #include "vmconfig/policy_file.h"
 
+#include "diag/traced_platform.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
@@ -43,10 +44,10 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
   std::string policyFilePath =
       std::string(temp) + conventions::kSeparator + "Veltrana.exe" + ".policy";
 
-  if (platform::unlinkFile(policyFilePath.c_str()) == -1) {
+  if (traced::unlinkFile(policyFilePath.c_str()) == -1) {
     platform::removeFile(policyFilePath.c_str());
   }
-  if (platform::statPath(policyFilePath.c_str(), nullptr) == 0) {
+  if (traced::statPath(policyFilePath.c_str(), nullptr) == 0) {
     // An earlier file we cannot delete serves this launch unchanged.
     return policyFilePath;
   }
@@ -58,7 +59,7 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
   std::string quickTimeGrantPath = quickTimeDir;
   toFileUrlPath(quickTimeGrantPath, false);
 
-  platform::FileHandle file = platform::createPrivateFile(policyFilePath.c_str());
+  platform::FileHandle file = traced::createPrivateFile(policyFilePath.c_str());
   if (file == nullptr) {
     return policyFilePath;
   }
