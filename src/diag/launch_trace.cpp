@@ -229,6 +229,7 @@ jint JNICALL tracedCreateJavaVm(JavaVM** vm, void** env, void* args) {
 // --- Turning the trace on ---------------------------------------------------
 
 void startLaunchTrace() {
+  on = false;
   const char* setting = platform::getEnv("VELTRANA_TRACE");
   if (setting == nullptr || setting[0] == '\0') {
     return;
