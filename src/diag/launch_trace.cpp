@@ -34,6 +34,11 @@ constexpr int kLastStage = 10;
 bool on = false;
 int currentStage = 0;
 long long stageStartedAt = 0;
+// Time spent writing the trace itself, left out of the times it reports
+// so that they show the launcher's own work.
+long long writing = 0;
+long long writingAtStageStart = 0;
+long long launchStartedAt = 0;
 
 // Names of the keys opened so far, so a value read can say whose it is.
 std::map<platform::RegKey, std::string> keyNames;
@@ -216,7 +221,8 @@ jint JNICALL tracedCreateJavaVm(JavaVM** vm, void** env, void* args) {
   JavaVMInitArgs hooked = *initArgs;
   hooked.options = options.data();
   hooked.nOptions = static_cast<jint>(options.size());
-  traceEvent("JNI_CreateJavaVM called");
+  traceEvent("JNI_CreateJavaVM called, " + std::to_string(now() - launchStartedAt - writing) +
+             " us of launcher work since stage 1 began (trace writing left out)");
   long long startedAt = now();
   jint result = realCreateJavaVm(vm, env, &hooked);
   traceEvent("JNI_CreateJavaVM returned " + std::to_string(result) + " after " +
@@ -256,6 +262,7 @@ void startLaunchTrace() {
   }
   on = true;
   currentStage = 0;
+  writing = 0;
   keyNames.clear();
 
   std::string executable;
@@ -272,11 +279,13 @@ void traceEvent(const std::string& text) {
   if (!on) {
     return;
   }
-  std::string time = std::to_string(now());
+  long long at = now();
+  std::string time = std::to_string(at);
   if (time.size() < 10) {
     time.insert(0, 10 - time.size(), ' ');
   }
   platform::writeTraceText(time + " us  " + text + "\n");
+  writing += now() - at;
 }
 
 // --- Stage markers ----------------------------------------------------------
@@ -288,10 +297,15 @@ void traceStage(int number) {
   long long at = now();
   if (currentStage >= 1 && currentStage <= kLastStage) {
     traceEvent("stage " + std::to_string(currentStage) + " ended: " + kStageNames[currentStage] +
-               ", " + std::to_string(at - stageStartedAt) + " us");
+               ", " + std::to_string(at - stageStartedAt - (writing - writingAtStageStart)) +
+               " us");
+  }
+  if (number == 1) {
+    launchStartedAt = at;
   }
   currentStage = number;
-  stageStartedAt = at;
+  stageStartedAt = now();
+  writingAtStageStart = writing;
   if (number >= 1 && number <= kLastStage) {
     traceEvent("stage " + std::to_string(number) + " begun: " + kStageNames[number]);
   }
@@ -486,12 +500,14 @@ platform::FileHandle createPrivateFile(const char* path) {
 }
 
 platform::LibraryHandle loadLibrary(const char* path) {
+  long long startedAt = on ? now() : 0;
   platform::LibraryHandle library = platform::loadLibrary(path);
   if (!on) {
     return library;
   }
   if (library != nullptr) {
-    traceEvent("library loaded: " + std::string(path));
+    traceEvent("library loaded: " + std::string(path) + ", " + std::to_string(now() - startedAt) +
+               " us");
     return library;
   }
   unsigned long code = platform::getLastError();
