@@ -62,6 +62,15 @@ class VmOptions(WineTestCase):
                                                   INSTALL + "\\lib\\sub\\a.zip"])
         self.assertNotIn("loop", archives)
 
+    def test_trace_mode_hands_the_vm_its_hooks_and_keeps_what_it_prints(self):
+        run = self.launch(env={"VELTRANA_TRACE": ROOT + "\\trace.txt"})
+        self.assertCompleteRun(run)
+        self.assertEqual(run.options()[7:], ["vfprintf", "exit", "abort"])
+        trace = self.read(ROOT + "\\trace.txt").decode("latin-1")
+        for line in ("VM option 7: -Xmx512m", "VM: stub VM: hook 42",
+                     "stub VM on standard output", "main returned after ", "exit code 0"):
+            self.assertIn(line, trace)
+
 
 class MainArguments(WineTestCase):
     def test_command_line_reaches_main(self):
