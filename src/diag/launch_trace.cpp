@@ -1,5 +1,6 @@
 #include "diag/launch_trace.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <map>
@@ -65,6 +66,23 @@ Scan scan;
 
 CreateJavaVmFunction realCreateJavaVm = nullptr;
 std::string vmOutput;  // the VM's text not yet ended by a line feed
+
+// The VM's hooks may be called from any of its threads while the main
+// thread writes its own lines; these keep the lines whole.
+std::atomic_flag lineLock = ATOMIC_FLAG_INIT;
+std::atomic_flag vmOutputLock = ATOMIC_FLAG_INIT;
+
+class SpinLock {
+ public:
+  explicit SpinLock(std::atomic_flag& flag) : flag(flag) {
+    while (flag.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~SpinLock() { flag.clear(std::memory_order_release); }
+
+ private:
+  std::atomic_flag& flag;
+};
 
 long long now() { return platform::traceClockMicroseconds(); }
 
@@ -149,11 +167,30 @@ std::string pendingExceptionClass(JNIEnv* env) {
 // --- The VM's hooks, used in trace mode only --------------------------------
 
 void traceVmText(const std::string& text) {
-  vmOutput += text;
-  std::size_t end;
-  while ((end = vmOutput.find('\n')) != std::string::npos) {
-    traceEvent("VM: " + withoutLineEnd(vmOutput.substr(0, end)));
-    vmOutput.erase(0, end + 1);
+  std::vector<std::string> lines;
+  {
+    SpinLock lock(vmOutputLock);
+    vmOutput += text;
+    std::size_t end;
+    while ((end = vmOutput.find('\n')) != std::string::npos) {
+      lines.push_back("VM: " + withoutLineEnd(vmOutput.substr(0, end)));
+      vmOutput.erase(0, end + 1);
+    }
+  }
+  for (const std::string& line : lines) {
+    traceEvent(line);
+  }
+}
+
+// A last line the VM did not end, before the process goes.
+void endVmText() {
+  bool partial;
+  {
+    SpinLock lock(vmOutputLock);
+    partial = !vmOutput.empty();
+  }
+  if (partial) {
+    traceVmText("\n");
   }
 }
 
@@ -183,18 +220,14 @@ jint JNICALL vmPrintHook(FILE* stream, const char* format, va_list args) {
 }
 
 void JNICALL vmExitHook(jint code) {
-  if (!vmOutput.empty()) {
-    traceVmText("\n");
-  }
+  endVmText();
   traceEvent("the VM ends the process with exit code " + std::to_string(code));
 }
 
 // A VM that fails while it starts up ends the process through this path
 // (HotSpot then exits with code 1), not through the exit hook.
 void JNICALL vmAbortHook() {
-  if (!vmOutput.empty()) {
-    traceVmText("\n");
-  }
+  endVmText();
   traceEvent("the VM aborts and ends the process");
 }
 
@@ -284,6 +317,7 @@ void traceEvent(const std::string& text) {
   if (time.size() < 10) {
     time.insert(0, 10 - time.size(), ' ');
   }
+  SpinLock lock(lineLock);
   platform::writeTraceText(time + " us  " + text + "\n");
   writing += now() - at;
 }
