@@ -197,13 +197,19 @@ void endVmText() {
 jint JNICALL vmPrintHook(FILE* stream, const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
-  char buffer[2048];
-  int length = std::vsnprintf(buffer, sizeof buffer, format, copy);
+  std::vector<char> buffer(512);
+  int length = std::vsnprintf(buffer.data(), buffer.size(), format, copy);
   va_end(copy);
+  if (length >= 0 && static_cast<std::size_t>(length) >= buffer.size()) {
+    buffer.resize(static_cast<std::size_t>(length) + 1);
+    va_copy(copy, args);
+    std::vsnprintf(buffer.data(), buffer.size(), format, copy);
+    va_end(copy);
+  }
   if (length < 0) {
     return length;
   }
-  traceVmText(buffer);
+  traceVmText(buffer.data());
 #if defined(_WIN32)
   // The stream belongs to the VM's own runtime library; its standard
   // handles lead to the trace file anyway, so the line above is the copy.
