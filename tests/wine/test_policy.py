@@ -1,6 +1,7 @@
 """The security policy file in %TEMP% and the option that names it."""
 
-from wine_harness import PROGRAM_FILES, ROOT, TEMP, WineTestCase, run_tests
+from wine_harness import (PROFILE, PROGRAM_FILES, ROOT, TEMP, WineTestCase, log_entry_pattern,
+                          run_tests)
 
 INSTALL = PROGRAM_FILES + "\\Veltrana"
 
@@ -49,6 +50,32 @@ class PolicyFile(WineTestCase):
         self.assertEqual(
             run.options()[3],
             "-Djava.security.policy=file:/C:/vt/Local%20Settings/Temp/Veltrana.exe.policy")
+
+    def test_unusable_temp_falls_back_to_the_system_temporary_folder(self):
+        # GetTempPath: TMP first, then TEMP, then the profile folder.
+        systemp = ROOT + "\\systemp"
+        self.write(systemp + "\\other.tmp")
+        self.write(ROOT + "\\a-file")
+        cases = [("unset", {"TEMP": None, "TMP": systemp}, systemp),
+                 ("unset, and no TMP", {"TEMP": None, "TMP": None}, PROFILE),
+                 ("a file", {"TEMP": ROOT + "\\a-file", "TMP": systemp}, systemp)]
+        for name, env, folder in cases:
+            with self.subTest(name):
+                run = self.launch(folder=INSTALL, env=env)
+                self.assertCompleteRun(run)
+                self.assertEqual(self.read(folder + "\\Veltrana.exe.policy"),
+                                 policy("C:/Program%20Files/Veltrana/",
+                                        "C:/Program%20Files/QuickTime/QTSystem/"))
+                self.assertEqual(run.options()[3], "-Djava.security.policy=file:/" +
+                                 folder.replace("\\", "/") + "/Veltrana.exe.policy")
+                self.assertIsNone(self.session_log())
+
+    def test_policy_file_that_cannot_be_written_anywhere_is_logged(self):
+        nowhere = ROOT + "\\nowhere"
+        run = self.launch(folder=INSTALL, env={"TEMP": None, "TMP": nowhere})
+        self.assertCompleteRun(run)
+        self.assertRegex(self.session_log(), b"^" + log_entry_pattern(
+            "Can't write security policy file in " + nowhere, False) + b"$")
 
 
 if __name__ == "__main__":
