@@ -790,7 +790,8 @@ FileHandle createPrivateFile(const char* path) { return open(path, "wb"); }
 std::string folderIdentity(const char* path) {
   std::string full = resolve(path);
   Node* node = full.empty() ? nullptr : findNode(full);
-  return node != nullptr && node->kind == NodeKind::Folder ? full : std::string();
+  return node != nullptr && node->kind == NodeKind::Folder && !node->statusFails ? full
+                                                                                 : std::string();
 }
 
 DirectoryHandle openDirectory(const char* folder) {
