@@ -60,7 +60,6 @@ struct Node {
   bool listingSet = false;
   std::vector<std::string> listing;
   bool listingDenied = false;
-  bool typesHidden = false;  // its listings give every entry's type as unknown
   bool undeletable = false;
   bool statusFails = false;
   bool wideName = false;  // the code page cannot hold its name
@@ -438,10 +437,6 @@ void setListing(const std::string& folder, const std::vector<std::string>& names
 
 void denyListing(const std::string& folder) {
   makeNode(normalise(folder), NodeKind::Folder).listingDenied = true;
-}
-
-void hideEntryTypes(const std::string& folder) {
-  makeNode(normalise(folder), NodeKind::Folder).typesHidden = true;
 }
 
 void addSpecialFile(const std::string& path) { makeNode(normalise(path), NodeKind::Special); }
@@ -840,9 +835,6 @@ DirectoryHandle openDirectory(const char* folder) {
     listing->names.push_back(shown);
     listing->longNames.push_back(longName);
     listing->types.push_back(type);
-  }
-  if (node->typesHidden) {
-    listing->types.assign(listing->names.size(), EntryType::Unknown);
   }
   state.listings.push_back(std::move(listing));
   return state.listings.back().get();

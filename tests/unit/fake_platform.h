@@ -75,9 +75,6 @@ void addFolderLink(const std::string& path, const std::string& target);
 // without an entry model entries that vanish between listing and use.
 void setListing(const std::string& folder, const std::vector<std::string>& names);
 void denyListing(const std::string& folder);
-// Listings of folder give every entry's type as unknown, as some file
-// systems do; the entries are otherwise unchanged.
-void hideEntryTypes(const std::string& folder);
 // A pipe or device: it exists, but is neither a folder nor a regular file.
 void addSpecialFile(const std::string& path);
 // The entry at path has a name the ANSI code page cannot hold (the test

@@ -128,42 +128,23 @@ TEST_F(PolicyFileTest, TempFolderMustFitItsBuffer) {
 }
 
 TEST_F(PolicyFileTest, UnusableTempFallsBackToTheSystemTempFolder) {
-  // GetTempPath's folder: TMP here, the Windows folder when nothing is set.
-  const std::string fallback = "C:\\Tmp\\Veltrana.exe.policy";
-  const std::string fallbackOption = "-Djava.security.policy=file:/C:/Tmp/Veltrana.exe.policy";
-  struct Case {
-    const char* name;
-    void (*arrange)();
-  };
-  const Case cases[] = {
-      {"unset", [] { fake::unsetEnv("TEMP"); }},
-      {"empty", [] { fake::setEnv("TEMP", ""); }},
-      {"260 characters", [] { fake::setEnv("TEMP", "C:\\" + std::string(257, 't')); }},
-      {"a file",
-       [] {
-         fake::addFile("C:\\TempFile");
-         fake::setEnv("TEMP", "C:\\TempFile");
-       }},
-      {"missing", [] { fake::setEnv("TEMP", "C:\\NoSuchFolder"); }},
-      {"read-only", [] { fake::failOpening(paths::kPolicyFile); }},
-  };
-  for (const Case& c : cases) {
+  // GetTempPath's folder is TMP here; "-" leaves TEMP unset, and the last
+  // case cannot create the file in TEMP.
+  const std::string long260 = "C:\\" + std::string(257, 't');
+  for (const std::string temp : {"-", "", long260.c_str(), "C:\\AFile", "C:\\Gone", paths::kTemp}) {
     startOver();
+    fake::addFile("C:\\AFile");
+    fake::failOpening(paths::kPolicyFile);
     fake::addFolder("C:\\Tmp");
     fake::setEnv("TMP", "C:\\Tmp\\");
-    c.arrange();
-    writeAndBuild(kProgramFilesInstall, kQuickTime);
-    EXPECT_EQ(fake::fileContents(fallback),
-              policyFor("C:/Program%20Files/Veltrana/", "C:/Program%20Files/QuickTime/QTSystem/"))
-        << c.name;
-    EXPECT_EQ(policyOption, fallbackOption) << c.name;
-  }
+    temp == "-" ? fake::unsetEnv("TEMP") : fake::setEnv("TEMP", temp);
 
-  startOver();
-  fake::unsetEnv("TEMP");
-  fake::addFolder("C:\\Windows");
-  writeAndBuild(kProgramFilesInstall, kQuickTime);
-  EXPECT_TRUE(fake::fileExists("C:\\Windows\\Veltrana.exe.policy"));
+    writeAndBuild(kProgramFilesInstall, kQuickTime);
+    EXPECT_EQ(fake::fileContents("C:\\Tmp\\Veltrana.exe.policy"),
+              policyFor("C:/Program%20Files/Veltrana/", "C:/Program%20Files/QuickTime/QTSystem/"))
+        << temp;
+    EXPECT_EQ(policyOption, "-Djava.security.policy=file:/C:/Tmp/Veltrana.exe.policy") << temp;
+  }
 }
 
 TEST_F(PolicyFileTest, FileThatCannotBeWrittenAnywhereIsLoggedAndTheLaunchGoesOn) {

@@ -250,20 +250,11 @@ static void reportMissingEntries(const char* option) {
   static const char prefix[] = "-Djava.class.path=";
   char* entries;
   char* entry;
-  char* next;
   if (strncmp(option, prefix, sizeof prefix - 1) != 0) return;
   entries = _strdup(option + sizeof prefix - 1);
   if (entries == NULL) return;
-  for (entry = entries; *entry != '\0'; entry = next) {
-    next = strchr(entry, ';');
-    if (next != NULL) {
-      *next++ = '\0';
-    } else {
-      next = entry + strlen(entry);
-    }
-    if (*entry != '\0' && GetFileAttributesA(entry) == INVALID_FILE_ATTRIBUTES) {
-      report("missing", entry);
-    }
+  for (entry = strtok(entries, ";"); entry != NULL; entry = strtok(NULL, ";")) {
+    if (GetFileAttributesA(entry) == INVALID_FILE_ATTRIBUTES) report("missing", entry);
   }
   free(entries);
 }
