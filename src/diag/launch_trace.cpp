@@ -48,22 +48,6 @@ enum class PrivateFile { None, Created, Failed };
 PrivateFile privateFile = PrivateFile::None;
 std::string privateFileError;
 
-// The class-path scan, summed up from its listing calls. A folder whose
-// identity was asked but that was not opened next was passed over as one
-// the scan is already inside.
-struct Scan {
-  bool started = false;
-  long long startedAt = 0;
-  std::size_t classPathBefore = 0;
-  std::string root;
-  long folders = 0;
-  long entries = 0;
-  long skipped = 0;
-  long unreadable = 0;
-  bool identityPending = false;
-};
-Scan scan;
-
 CreateJavaVmFunction realCreateJavaVm = nullptr;
 std::string vmOutput;  // the VM's text not yet ended by a line feed
 
@@ -116,22 +100,6 @@ std::string typeName(unsigned long type) {
       return "REG_DWORD";
     default:
       return "type " + std::to_string(type);
-  }
-}
-
-void startScan(const char* folder) {
-  if (!scan.started) {
-    scan.started = true;
-    scan.startedAt = now();
-    scan.classPathBefore = classPath.size();
-    scan.root = folder;
-  }
-}
-
-void endPendingIdentity() {
-  if (scan.identityPending) {
-    scan.identityPending = false;
-    ++scan.skipped;
   }
 }
 
@@ -351,8 +319,6 @@ void traceStage(int number) {
   }
   if (number == 6) {
     privateFile = PrivateFile::None;
-  } else if (number == 7) {
-    scan = Scan();
   }
 }
 
@@ -413,21 +379,20 @@ void tracePolicyFile(const std::string& policyFilePath) {
   }
 }
 
-void traceClassPathScan() {
+void traceClassPathScan(const std::string& installDir) {
   if (!on) {
     return;
   }
-  endPendingIdentity();
-  long archives = 0;
-  for (std::size_t i = scan.classPathBefore; i < classPath.size(); ++i) {
-    archives += classPath[i] == conventions::kListSeparator[0] ? 1 : 0;
-  }
-  traceEvent("class-path scan of " + scan.root + ": " + std::to_string(scan.folders) +
-             " folders entered, " + std::to_string(scan.entries) + " entries seen, " +
-             std::to_string(archives) + " archives added, " + std::to_string(scan.skipped) +
-             " folders skipped as already visited, " + std::to_string(scan.unreadable) +
-             " folders unreadable, " + std::to_string(scan.started ? now() - scan.startedAt : 0) +
-             " us");
+  const ClassPathScanCounts& counts = classPathScanCounts;
+  traceEvent("class-path scan of " + installDir + conventions::kLibDirScan + ": " +
+             std::to_string(counts.foldersEntered) + " folders entered, " +
+             std::to_string(counts.entriesSeen) + " entries seen, " +
+             std::to_string(counts.archivesAdded) + " archives added, " +
+             std::to_string(counts.foldersRevisited) + " folders skipped as already visited, " +
+             std::to_string(counts.foldersUnreadable) + " folders unreadable, " +
+             std::to_string(counts.entriesUnnamed) + " entries without a usable name, " +
+             std::to_string(counts.entriesWithoutStatus) + " entries without a status, " +
+             std::to_string(now() - stageStartedAt - (writing - writingAtStageStart)) + " us");
 }
 
 int traceExit(int code) {
@@ -519,6 +484,8 @@ int statPath(const char* path, bool* isDirectory) {
 int unlinkFile(const char* path) {
   int result = platform::unlinkFile(path);
   if (on) {
+    // Each try at placing the policy file starts here.
+    privateFile = PrivateFile::None;
     traceEvent((result == 0 ? "deleted: " : "not deleted: ") + std::string(path));
   }
   return result;
@@ -569,34 +536,6 @@ platform::ProcAddress getProcAddress(platform::LibraryHandle library, const char
   }
   traceEvent("entry point " + std::string(name) + (address != nullptr ? ": found" : ": missing"));
   return address;
-}
-
-std::string folderIdentity(const char* path) {
-  if (on) {
-    startScan(path);
-    endPendingIdentity();
-    scan.identityPending = true;
-  }
-  return platform::folderIdentity(path);
-}
-
-platform::DirectoryHandle openDirectory(const char* folder) {
-  platform::DirectoryHandle listing = platform::openDirectory(folder);
-  if (on) {
-    startScan(folder);
-    scan.identityPending = false;
-    ++(listing != nullptr ? scan.folders : scan.unreadable);
-  }
-  return listing;
-}
-
-bool readDirectory(platform::DirectoryHandle listing, std::string& name) {
-  bool read = platform::readDirectory(listing, name);
-  if (on && read) {
-    endPendingIdentity();
-    ++scan.entries;
-  }
-  return read;
 }
 
 jclass findClass(JNIEnv* env, const char* name) {

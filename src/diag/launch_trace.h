@@ -30,7 +30,7 @@ void traceGuard(bool nameTaken);
 void traceInstallDir(const std::string& installDir);
 void traceRuntimeChosen(const std::string& installDir);
 void tracePolicyFile(const std::string& policyFilePath);
-void traceClassPathScan();
+void traceClassPathScan(const std::string& installDir);
 // The last line of a launch that returns; gives back code.
 int traceExit(int code);
 // A report for the session log, and for a fatal one the exit that follows.

@@ -1,4 +1,4 @@
-// The seam calls whose answers explain a launch, each reporting its
+// The seam and JNI calls whose answers explain a launch, each reporting its
 // request and its result to the launch trace. With the trace off each is
 // the platform call and nothing else.
 #pragma once
@@ -24,17 +24,7 @@ platform::FileHandle createPrivateFile(const char* path);
 platform::LibraryHandle loadLibrary(const char* path);
 platform::ProcAddress getProcAddress(platform::LibraryHandle library, const char* name);
 
-// The class-path scan is summed up rather than listed entry by entry.
-std::string folderIdentity(const char* path);
-platform::DirectoryHandle openDirectory(const char* folder);
-bool readDirectory(platform::DirectoryHandle listing, std::string& name);
-
-}  // namespace traced
-
-// The JNI calls that show how the application ran. With the trace off
-// each is the plain JNI call.
-
-namespace traced {
+// The JNI calls that show how the application ran.
 
 // Says whether the class was found and, when not, which exception is pending.
 jclass findClass(JNIEnv* env, const char* name);

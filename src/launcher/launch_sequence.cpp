@@ -81,7 +81,7 @@ int runLauncher() {
   traceStage(7);
   std::string libraryPath = buildLibraryPath(installDir, searchPath, quickTimeDir);
   buildClassPath(installDir, quickTimeDir, javaHomeDir);
-  traceClassPathScan();
+  traceClassPathScan(installDir);
 
   // 8. VM options and creation.
   traceStage(8);

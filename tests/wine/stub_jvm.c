@@ -20,6 +20,8 @@
  *   loaded=<path of this DLL>           when the DLL is loaded
  *   create=version=0x...;nOptions=N;ignoreUnrecognized=N
  *   option=<text>                       each of the nOptions options, in order
+ *   missing=<entry>                     each class-path entry that names nothing
+ *   acp=<number>                        the ANSI code page of the process
  *   cwd=<current directory>             at creation
  *   FindClass=<name>, GetStaticMethodID=<name> <signature>
  *   NewObjectArray=<length>, NewStringUTF=<hex bytes>,
@@ -246,6 +248,20 @@ static void unexpectedCall(void) {
   ExitProcess(kUnexpectedCallExitCode);
 }
 
+/* Each class-path entry that names nothing, as the VM would find it. */
+static void reportMissingEntries(const char* option) {
+  static const char prefix[] = "-Djava.class.path=";
+  char* entries;
+  char* entry;
+  if (strncmp(option, prefix, sizeof prefix - 1) != 0) return;
+  entries = _strdup(option + sizeof prefix - 1);
+  if (entries == NULL) return;
+  for (entry = strtok(entries, ";"); entry != NULL; entry = strtok(NULL, ";")) {
+    if (GetFileAttributesA(entry) == INVALID_FILE_ATTRIBUTES) report("missing", entry);
+  }
+  free(entries);
+}
+
 static void fillWithUnexpected(void* table, size_t size) {
   void (**slot)(void) = (void (**)(void))table;
   size_t count = size / sizeof *slot;
@@ -305,6 +321,10 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
   }
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "stub VM on standard output\r\n", 28, &written,
             NULL);
+  for (i = 0; i < initArgs->nOptions; ++i) {
+    reportMissingEntries(initArgs->options[i].optionString);
+  }
+  reportNumber("acp", (long)GetACP());
   if (GetCurrentDirectoryA(sizeof text, text) == 0) text[0] = '\0';
   report("cwd", text);
 
