@@ -280,8 +280,6 @@ void startLaunchTrace() {
              executable + ", launcher version " VELTRANA_VERSION_TEXT);
 }
 
-bool launchTraceOn() { return on; }
-
 void traceEvent(const std::string& text) {
   if (!on) {
     return;
@@ -368,7 +366,7 @@ void tracePolicyFile(const std::string& policyFilePath) {
     return;
   }
   if (policyFilePath.empty()) {
-    traceEvent("policy file: skipped, the temporary folder is unknown or too long");
+    traceEvent("policy file: skipped, no usable temporary folder");
   } else if (privateFile == PrivateFile::Created) {
     traceEvent("policy file " + policyFilePath + ": written");
   } else if (privateFile == PrivateFile::Failed) {

@@ -17,7 +17,6 @@
 // POSIX, %USERPROFILE%\Logs\Veltrana Launch Trace.txt on Windows), any
 // other text names the file to append to.
 void startLaunchTrace();
-bool launchTraceOn();
 
 // One line of the trace.
 void traceEvent(const std::string& text);
