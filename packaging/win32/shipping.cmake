@@ -52,17 +52,28 @@ set_source_files_properties("${VELTRANA_RC_FILE}" PROPERTIES
 
 # --- Size, hardening and the debug file -------------------------------------
 
-# Small stand-ins for the C++ library's handling of uncaught exceptions,
-# which would bring a name demangler and a second string type along.
+# The launcher's own code throws and catches nothing, so it is built
+# without exception tables; an exception the C++ library throws still ends
+# the process, as before. Small stand-ins for the library's handling of
+# uncaught exceptions spare a name demangler and a second string type.
 target_sources(Veltrana PRIVATE "${CMAKE_SOURCE_DIR}/src/launcher/win32/uncaught_exceptions.cpp")
+set_source_files_properties("${CMAKE_SOURCE_DIR}/src/launcher/win32/uncaught_exceptions.cpp"
+                            PROPERTIES COMPILE_OPTIONS -fexceptions)
 
 # Every function and datum in a section of its own, so the linker can drop
-# what nothing uses; -g so the separate debug file can name them. This goes
-# for the executable and every library of ours it links.
+# what nothing uses; optimised across files at link time; -g so the
+# separate debug file can name them. This goes for the executable and every
+# library of ours it links.
+include(CheckIPOSupported)
+check_ipo_supported(RESULT ipo_supported OUTPUT ipo_output LANGUAGES CXX)
+if(NOT ipo_supported)
+  message(STATUS "Veltrana.exe is built without link-time optimisation: ${ipo_output}")
+endif()
 get_target_property(linked Veltrana LINK_LIBRARIES)
 foreach(target Veltrana ${linked})
   if(TARGET ${target})
-    target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections)
+    target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections -fno-exceptions)
+    set_target_properties(${target} PROPERTIES INTERPROCEDURAL_OPTIMIZATION ${ipo_supported})
   endif()
 endforeach()
 # ASLR and DEP are the linker's defaults; they are named so that they stay
