@@ -2,7 +2,7 @@
 
 #include "platform/conventions.h"
 #include "platform/platform.h"
-#include "runtime/java_runtime.h"
+#include "runtime/registry_text.h"
 
 namespace {
 constexpr unsigned long kQuickTimeBufferSize = 1024;

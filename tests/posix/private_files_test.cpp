@@ -56,6 +56,8 @@ TEST_F(PrivateFilesTest, TempFolderFollowsTheSizeContract) {
 
 TEST_F(PrivateFilesTest, TempFolderThatOthersCouldTamperWithIsRefused) {
   std::string folder = path(tempFolderName());
+  // No other private place to fall back on.
+  setEnv("HOME", nullptr);
 
   // A link planted in its place, even to a folder of ours.
   makeFolder("elsewhere");

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
 #include "posix_test_support.h"
+#include "runtime/java_runtime.h"
 
 namespace {
 
@@ -150,7 +151,7 @@ TEST_F(RegistryFileDeathTest, MalformedFileIsFatalAndNamesTheLine) {
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"unterminated\n", 3},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\" = \"1\"\n", 3},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\" trailing\n", 3},
-      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex:01,02\n", 3},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex:01,0g\n", 3},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:123456789\n", 3},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:12g4\n", 3},
       {"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\nnonsense\r\n", 4},
@@ -162,12 +163,7 @@ TEST_F(RegistryFileDeathTest, MalformedFileIsFatalAndNamesTheLine) {
     std::string expected =
         "Malformed registry file " + path("reg.txt") + ", line " + std::to_string(c.line);
     // The path holds no regular-expression characters besides "." and "-".
-    EXPECT_EXIT(
-        {
-          platform::RegKey key = nullptr;
-          platform::regOpenKey("SOFTWARE", &key);
-        },
-        ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(findJavaRuntime(dir_), ::testing::ExitedWithCode(1),
         "^Veltrana\\.exe: Fatal Error Launching: Malformed registry file .*/reg\\.txt, line " +
             std::to_string(c.line) + "\n$");
     std::string log = readText(logFile);
@@ -179,12 +175,7 @@ TEST_F(RegistryFileDeathTest, MalformedFileIsFatalAndNamesTheLine) {
 
 TEST_F(RegistryFileDeathTest, UnreadableFileIsFatal) {
   setEnv("VELTRANA_REGISTRY", path("missing.txt").c_str());
-  EXPECT_EXIT(
-      {
-        platform::RegKey key = nullptr;
-        platform::regOpenKey("SOFTWARE", &key);
-      },
-      ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(findJavaRuntime(dir_), ::testing::ExitedWithCode(1),
       "^Veltrana\\.exe: Fatal Error Launching: Can't read registry file .*/missing\\.txt\n$");
 }
 

@@ -104,6 +104,7 @@ struct State {
   std::map<std::string, std::string> environment;  // by lower-case name
 
   std::map<std::string, RegistryKey> registry;  // by lower-case path
+  std::string registryProblem;
 
   std::map<std::string, Node> nodes;  // by normalised path
   std::vector<std::unique_ptr<OpenFile>> files;
@@ -381,6 +382,8 @@ void unsetEnv(const std::string& name) { state.environment.erase(lower(name)); }
 void addRegistryKey(const std::string& path) { state.registry[lower(path)]; }
 void denyRegistryKey(const std::string& path) { state.registry[lower(path)].denied = true; }
 
+void setRegistryProblem(const std::string& problem) { state.registryProblem = problem; }
+
 void setRegistryValue(const std::string& keyPath, const std::string& name, unsigned long type,
                       const std::string& bytes) {
   RegistryValue& value = state.registry[lower(keyPath)].values[lower(name)];
@@ -579,6 +582,8 @@ bool getCurrentDirectory(std::string& path) {
   path = state.currentDirectory;
   return true;
 }
+
+std::string registryProblem() { return state.registryProblem; }
 
 long regOpenKey(const char* subKey, RegKey* key) {
   state.keysOpened.push_back(subKey);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "launcher_fixture.h"
+#include "runtime/registry_text.h"
 
 namespace {
 
