@@ -218,10 +218,17 @@ std::string fullPath(const std::string& path, bool follow) {
       if (found == state.nodes.end() || found->second.kind != NodeKind::Link) {
         break;
       }
-      if (hops > 40) {
+      // A link whose target runs through the link itself nests without end.
+      static int linkDepth = 0;
+      if (hops > 40 || linkDepth > 40) {
         return std::string();
       }
+      ++linkDepth;
       current = fullPath(found->second.linkTarget, true);
+      --linkDepth;
+      if (current.empty()) {
+        return std::string();
+      }
     }
   }
   return current;
