@@ -89,6 +89,29 @@ TEST_F(PrivateFilesTest, TempFolderThatOthersCouldTamperWithIsRefused) {
   }
 }
 
+TEST_F(PrivateFilesTest, TempFolderTakenOrTooLongFallsBackToAFolderOfTheUsersOwn) {
+  // Someone else's file where our folder belongs: the runtime folder serves.
+  writeText(path(tempFolderName()), "taken");
+  makeFolder("runtime");
+  chmod(path("runtime").c_str(), 0700);
+  setEnv("XDG_RUNTIME_DIR", path("runtime").c_str());
+  EXPECT_EQ(tempFolder(), path("runtime"));
+  // Without one, a folder under HOME, made for the user alone.
+  setEnv("XDG_RUNTIME_DIR", nullptr);
+  EXPECT_EQ(tempFolder(), path("home/.veltrana"));
+  struct stat status;
+  ASSERT_EQ(lstat(path("home/.veltrana").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  EXPECT_EQ(writePolicyFile("/opt/V", "/opt/qt/"), path("home/.veltrana/Veltrana.exe.policy"));
+
+  // Our folder is there but too long for the caller: the shorter one serves.
+  unlink(path(tempFolderName()).c_str());
+  setEnv("XDG_RUNTIME_DIR", path("runtime").c_str());
+  std::vector<char> buffer(path("runtime").size() + 1);
+  EXPECT_EQ(platform::getTempFolder(buffer.data(), buffer.size()), path("runtime").size());
+  EXPECT_EQ(std::string(buffer.data()), path("runtime"));
+}
+
 TEST_F(PrivateFilesTest, PrivateFileIsNeverWrittenThroughALink) {
   writeText(path("victim"), "precious");
   ASSERT_EQ(symlink(path("victim").c_str(), path("planted").c_str()), 0);
