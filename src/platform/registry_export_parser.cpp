@@ -187,7 +187,6 @@ bool parseSectionLine(const std::string& line, std::string& path, bool& deletion
 }
 
 struct ParseState {
-  Tree& tree;
   const std::vector<std::string>& lines;
   bool wideText;  // version 5: text inside hex(...) values is UTF-16LE
   Key* current;   // the section's key, null before any section
@@ -300,7 +299,7 @@ int parseRegistryExport(const std::string& bytes, Tree& tree) {
   if (header != "REGEDIT4" && !version5) {
     return 1;
   }
-  ParseState state{tree, lines, version5, nullptr, false};
+  ParseState state{lines, version5, nullptr, false};
   for (std::size_t i = 1; i < lines.size(); ++i) {
     int lineNumber = static_cast<int>(i + 1);
     std::string line = trimBlanks(lines[i]);
