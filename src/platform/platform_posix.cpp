@@ -29,6 +29,9 @@ namespace {
 
 // Win32 code for the one case where no errno value says the same.
 constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
+// A library that could not be loaded; its text is the loader's own reason.
+constexpr unsigned long kErrorModuleNotFound = 126;
+thread_local std::string lastLoadError;
 
 thread_local unsigned long lastError = kErrorSuccess;
 
@@ -144,6 +147,8 @@ std::string formatMessage(unsigned long code) {
       return "More data is available.";
     case kErrorEnvironmentVariableNotFound:
       return "The system could not find the environment option that was entered.";
+    case kErrorModuleNotFound:
+      return lastLoadError;
     default:
       return std::strerror(static_cast<int>(code));
   }
@@ -271,6 +276,18 @@ FileHandle createPrivateFile(const char* path) {
   return file;
 }
 
+EntryType pathType(const char* path) {
+  struct stat status;
+  if (::stat(path, &status) != 0) {
+    setErrnoAsLastError();
+    return EntryType::Unknown;
+  }
+  if (S_ISDIR(status.st_mode)) {
+    return EntryType::Folder;
+  }
+  return S_ISREG(status.st_mode) ? EntryType::File : EntryType::Other;
+}
+
 std::string folderIdentity(const char* path) {
   struct stat status;
   if (::stat(path, &status) != 0) {
@@ -287,12 +304,32 @@ DirectoryHandle openDirectory(const char* folder) {
   return listing;
 }
 
-bool readDirectory(DirectoryHandle listing, std::string& name) {
+bool readDirectory(DirectoryHandle listing, DirectoryEntry& found) {
   struct dirent* entry = ::readdir(static_cast<DIR*>(listing));
   if (entry == nullptr) {
     return false;
   }
-  name = entry->d_name;
+  found.name = entry->d_name;
+  found.longName = found.name;
+  EntryType& type = found.type;
+  // Some file systems do not fill d_type; DT_UNKNOWN then asks for a stat.
+  switch (entry->d_type) {
+    case DT_DIR:
+      type = EntryType::Folder;
+      break;
+    case DT_REG:
+      type = EntryType::File;
+      break;
+    case DT_LNK:
+      type = EntryType::Link;
+      break;
+    case DT_UNKNOWN:
+      type = EntryType::Unknown;
+      break;
+    default:
+      type = EntryType::Other;
+      break;
+  }
   return true;
 }
 
@@ -332,7 +369,9 @@ bool createThread(ThreadRoutine routine, void* parameter) {
 LibraryHandle loadLibrary(const char* path) {
   void* library = ::dlopen(path, RTLD_NOW | RTLD_GLOBAL);
   if (library == nullptr) {
-    lastError = kErrorFileNotFound;
+    const char* reason = ::dlerror();
+    lastLoadError = reason != nullptr ? reason : "";
+    lastError = kErrorModuleNotFound;
   }
   return library;
 }

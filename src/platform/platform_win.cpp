@@ -9,7 +9,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <cwchar>
 #include <vector>
 
 #include "platform/platform.h"
@@ -18,10 +20,10 @@ namespace platform {
 
 namespace {
 
-// A listing keeps the entry FindFirstFileA returned until the first read.
+// A listing keeps the entry FindFirstFileW returned until the first read.
 struct DirectoryListing {
   HANDLE find;
-  WIN32_FIND_DATAA data;
+  WIN32_FIND_DATAW data;
   bool pending;
 };
 
@@ -109,6 +111,35 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
   return GetEnvironmentVariableA("TEMP", buffer, size);
 }
 
+static bool toAnsiExactly(const wchar_t* wide, std::string& ansi);
+
+unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
+  wchar_t wide[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, wide);
+  if (length == 0 || length > MAX_PATH) {
+    return 0;
+  }
+  std::string folder;
+  if (!toAnsiExactly(wide, folder)) {
+    // A user name outside the code page: the short form reaches the same
+    // folder in characters the code page holds.
+    wchar_t shortPath[MAX_PATH + 1];
+    DWORD shortLength = GetShortPathNameW(wide, shortPath, MAX_PATH + 1);
+    if (shortLength == 0 || shortLength > MAX_PATH || !toAnsiExactly(shortPath, folder)) {
+      return 0;
+    }
+  }
+  // GetTempPath ends the folder with a backslash; a root keeps its own.
+  if (folder.size() > 3 && folder.back() == '\\') {
+    folder.pop_back();
+  }
+  if (folder.size() + 1 > size) {
+    return static_cast<unsigned long>(folder.size() + 1);
+  }
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+  return static_cast<unsigned long>(folder.size());
+}
+
 // --- Working directory ----------------------------------------------------
 
 bool setCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
@@ -192,10 +223,55 @@ std::string folderIdentity(const char* path) {
   return text;
 }
 
+EntryType pathType(const char* path) {
+  struct _stat status;
+  if (_stat(path, &status) != 0) {
+    return EntryType::Unknown;
+  }
+  if ((status.st_mode & _S_IFDIR) != 0) {
+    return EntryType::Folder;
+  }
+  return (status.st_mode & _S_IFREG) != 0 ? EntryType::File : EntryType::Other;
+}
+
+// The wide text in the ANSI code page, when it goes there and back
+// unchanged. A character the code page lacks would otherwise arrive as "?"
+// or as a look-alike (best fit), naming some other file or none.
+static bool toAnsiExactly(const wchar_t* wide, std::string& ansi) {
+  int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) {
+    return false;
+  }
+  std::vector<char> bytes(static_cast<std::size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_ACP, 0, wide, -1, bytes.data(), size, nullptr, nullptr) != size) {
+    return false;
+  }
+  int back = MultiByteToWideChar(CP_ACP, 0, bytes.data(), -1, nullptr, 0);
+  if (back <= 0) {
+    return false;
+  }
+  std::vector<wchar_t> again(static_cast<std::size_t>(back), L'\0');
+  if (MultiByteToWideChar(CP_ACP, 0, bytes.data(), -1, again.data(), back) != back ||
+      wcscmp(again.data(), wide) != 0) {
+    return false;
+  }
+  ansi.assign(bytes.data(), static_cast<std::size_t>(size - 1));
+  return true;
+}
+
 DirectoryHandle openDirectory(const char* folder) {
-  DirectoryListing* listing = new DirectoryListing();
+  // The folder's own path is already in the code page (the scan built it
+  // from names that convert exactly), so it goes over as it is.
   std::string pattern = std::string(folder) + "*";
-  listing->find = FindFirstFileA(pattern.c_str(), &listing->data);
+  int size = MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, nullptr, 0);
+  if (size <= 0) {
+    return nullptr;
+  }
+  std::vector<wchar_t> widePattern(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, widePattern.data(), size);
+
+  DirectoryListing* listing = new DirectoryListing();
+  listing->find = FindFirstFileW(widePattern.data(), &listing->data);
   if (listing->find == INVALID_HANDLE_VALUE) {
     delete listing;
     return nullptr;
@@ -204,14 +280,37 @@ DirectoryHandle openDirectory(const char* folder) {
   return listing;
 }
 
-bool readDirectory(DirectoryHandle handle, std::string& name) {
+bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
   DirectoryListing* listing = static_cast<DirectoryListing*>(handle);
   if (listing->pending) {
     listing->pending = false;
-  } else if (!FindNextFileA(listing->find, &listing->data)) {
+  } else if (!FindNextFileW(listing->find, &listing->data)) {
     return false;
   }
-  name = listing->data.cFileName;
+  const WIN32_FIND_DATAW& data = listing->data;
+  if (toAnsiExactly(data.cFileName, entry.name)) {
+    entry.longName = entry.name;
+  } else {
+    // What the ANSI listing would have called it, "?" and all.
+    char shown[MAX_PATH * 2];
+    int length =
+        WideCharToMultiByte(CP_ACP, 0, data.cFileName, -1, shown, sizeof shown, nullptr, nullptr);
+    entry.longName.assign(shown, length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+    if (data.cAlternateFileName[0] == L'\0' ||
+        !toAnsiExactly(data.cAlternateFileName, entry.name)) {
+      entry.name.clear();
+    }
+  }
+  DWORD attributes = data.dwFileAttributes;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    entry.type = EntryType::Link;
+  } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    entry.type = EntryType::Folder;
+  } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    entry.type = EntryType::Other;
+  } else {
+    entry.type = EntryType::File;
+  }
   return true;
 }
 

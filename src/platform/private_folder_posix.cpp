@@ -18,6 +18,9 @@ namespace platform {
 
 namespace {
 
+// Win32 code for "no such variable": there is no other temporary folder.
+constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
+
 void setErrnoAsLastError() { setLastError(static_cast<unsigned long>(errno)); }
 
 std::string variable(const char* name) {
@@ -94,6 +97,12 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
     }
   }
   return needed;
+}
+
+unsigned long getSystemTempFolder(char* /*buffer*/, unsigned long /*size*/) {
+  // getTempFolder already falls back as far as a private folder can.
+  setLastError(kErrorEnvironmentVariableNotFound);
+  return 0;
 }
 
 bool isPrivateFolder(const char* path, uid_t owner) {

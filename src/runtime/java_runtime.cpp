@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "diag/session_log.h"
+#include "diag/traced_platform.h"
 #include "platform/conventions.h"
 #include "runtime/registry_text.h"
 
@@ -16,7 +17,7 @@ namespace {
 const char* const kMakerKey = "SOFTWARE\\Orrindale";
 const char* const kJavaVendorKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 
-bool exists(const std::string& path) { return platform::statPath(path.c_str(), nullptr) == 0; }
+bool exists(const std::string& path) { return traced::statPath(path.c_str(), nullptr) == 0; }
 
 // Copies text into a fixed buffer when it fits with its terminator.
 bool copyIfFits(const std::string& text, char* buffer, std::size_t capacity) {
@@ -40,7 +41,7 @@ bool findPrivateRuntime(const std::string& installDir) {
   std::string jreHome;
 
   platform::RegKey makerKey = nullptr;
-  if (platform::regOpenKey(kMakerKey, &makerKey) != 0) {
+  if (traced::regOpenKey(kMakerKey, &makerKey) != 0) {
     // Without the maker's key the fallback folder is not tried either.
     return false;
   }
@@ -72,14 +73,14 @@ bool findPrivateRuntime(const std::string& installDir) {
 // keys cannot be opened.
 void findVendorRuntime() {
   platform::RegKey vendorKey = nullptr;
-  if (platform::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
+  if (traced::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
     logLaunchError("Can't locate JRE[Java Runtime Environment]", true);
   }
   readRegistryText(vendorKey, "CurrentVersion", jreCurrentVersion, sizeof jreCurrentVersion);
 
   std::string jreVersionKey = std::string(kJavaVendorKey) + "\\" + jreCurrentVersion;
   platform::RegKey versionKey = nullptr;
-  if (platform::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
+  if (traced::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
     logLaunchError("Can't locate JRE[CurrentVersion]", true);
   }
   // Neither path is checked: loading the library is the test.
@@ -108,17 +109,17 @@ CreateJavaVmFunction loadJavaRuntime() {
   // the search path: load it first, by full path.
   if (conventions::kSupportLibrary != nullptr) {
     std::string supportLibPath = std::string(javaHomeDir) + conventions::kSupportLibrary;
-    if (exists(supportLibPath) && platform::loadLibrary(supportLibPath.c_str()) == nullptr) {
+    if (exists(supportLibPath) && traced::loadLibrary(supportLibPath.c_str()) == nullptr) {
       logLaunchError("Error loading msvcr71.dll", false);
     }
   }
 
-  platform::LibraryHandle vmLibrary = platform::loadLibrary(runtimeLibPath);
+  platform::LibraryHandle vmLibrary = traced::loadLibrary(runtimeLibPath);
   if (vmLibrary == nullptr) {
     logLaunchError("Error loading JVM", true);
   }
-  auto createJavaVm = reinterpret_cast<CreateJavaVmFunction>(
-      platform::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
+  auto createJavaVm =
+      reinterpret_cast<CreateJavaVmFunction>(traced::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
   if (createJavaVm == nullptr) {
     // A library without the entry point is no usable VM.
     logLaunchError("Error loading JVM", true);

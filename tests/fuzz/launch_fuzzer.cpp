@@ -169,19 +169,41 @@ void checkSessionLog(const std::string& log, bool fatalEnd, const std::string& l
   }
 }
 
-// The grant's path as it stands after "file:/".
+// The grant's path as it stands after "file:/": separators as "/", and the
+// characters a policy file's URL cannot hold as themselves ("%", a blank,
+// "#", "$") as %XX escapes.
 std::string fileUrlText(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
   std::string url;
   for (char c : path) {
+    unsigned char byte = static_cast<unsigned char>(c);
     if (c == '\\') {
       url += '/';
-    } else if (c == ' ') {
-      url += "%20";
+    } else if (c == '%' || c == ' ' || c == '#' || c == '$') {
+      url += '%';
+      url += kHex[byte >> 4];
+      url += kHex[byte & 0x0F];
     } else {
       url += c;
     }
   }
   return url;
+}
+
+// No character that must be escaped stands as itself, and each "%" starts
+// an escape.
+bool wellEncoded(const std::string& url) {
+  auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+  for (std::size_t i = 0; i < url.size(); ++i) {
+    char c = url[i];
+    if (c == '\\' || c == ' ' || c == '#' || c == '$') {
+      return false;
+    }
+    if (c == '%' && (i + 2 >= url.size() || !hex(url[i + 1]) || !hex(url[i + 2]))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void checkPolicyFile(const std::string& policy, const std::string& installDir) {
@@ -197,8 +219,7 @@ void checkPolicyFile(const std::string& policy, const std::string& installDir) {
             policy.compare(policy.size() - grantEnd.size(), grantEnd.size(), grantEnd) == 0,
         "policy: the end of QuickTime's grant");
   std::string quickTime = policy.substr(pathStart, policy.size() - grantEnd.size() - pathStart);
-  check(quickTime.find('\\') == std::string::npos && quickTime.find(' ') == std::string::npos,
-        "policy: QuickTime's folder as a URL");
+  check(wellEncoded(quickTime), "policy: QuickTime's folder as a URL");
 }
 
 }  // namespace

@@ -49,7 +49,8 @@ struct RegistryKey {
   std::map<std::string, RegistryValue> values;  // by lower-case name
 };
 
-enum class NodeKind { File, Folder, Link };
+// Special: a pipe or device, neither a folder nor a regular file.
+enum class NodeKind { File, Folder, Link, Special };
 
 struct Node {
   NodeKind kind = NodeKind::File;
@@ -60,6 +61,9 @@ struct Node {
   std::vector<std::string> listing;
   bool listingDenied = false;
   bool undeletable = false;
+  bool statusFails = false;
+  bool wideName = false;  // the code page cannot hold its name
+  std::string shortName;  // its 8.3 name, when it has one
 };
 
 struct OpenFile {
@@ -70,6 +74,8 @@ struct OpenFile {
 
 struct Listing {
   std::vector<std::string> names;
+  std::vector<std::string> longNames;
+  std::vector<platform::EntryType> types;
   std::size_t next = 0;
   bool open = true;
 };
@@ -107,6 +113,8 @@ struct State {
   std::string registryProblem;
 
   std::map<std::string, Node> nodes;  // by normalised path
+  // A short name's path, to the normalised path of the entry it names.
+  std::map<std::string, std::string> shortNames;
   std::vector<std::unique_ptr<OpenFile>> files;
   std::vector<std::unique_ptr<Listing>> listings;
   std::set<std::string> refusedFiles;  // opening fails
@@ -210,6 +218,10 @@ std::string fullPath(const std::string& path, bool follow) {
   std::string current = root;
   for (std::size_t i = 0; i < lexical.size(); ++i) {
     current = join(current, lexical[i]);
+    auto alias = state.shortNames.find(current);
+    if (alias != state.shortNames.end()) {
+      current = alias->second;
+    }
     if (!follow && i + 1 == lexical.size()) {
       break;
     }
@@ -247,6 +259,21 @@ std::string parentOf(const std::string& normalised, std::string* name) {
   }
   bool rootSeparator = (hasDrive(normalised) && last == 2) || last == 0;
   return normalised.substr(0, rootSeparator ? last + 1 : last);
+}
+
+// A wide-only name (written in UTF-8) as the code page shows it: "?" for
+// each character outside ASCII.
+std::string lossyName(const std::string& utf8) {
+  std::string shown;
+  for (char c : utf8) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      shown += c;
+    } else if (byte >= 0xC0) {
+      shown += '?';
+    }
+  }
+  return shown;
 }
 
 Node* findNode(const std::string& path) {
@@ -422,6 +449,25 @@ void denyListing(const std::string& folder) {
   makeNode(normalise(folder), NodeKind::Folder).listingDenied = true;
 }
 
+void addSpecialFile(const std::string& path) { makeNode(normalise(path), NodeKind::Special); }
+
+void setWideOnlyName(const std::string& path, const std::string& shortName) {
+  std::string full = normalise(path);
+  Node& node = state.nodes[full];
+  node.wideName = true;
+  node.shortName = shortName;
+  if (!shortName.empty()) {
+    state.shortNames[join(parentOf(full, nullptr), shortName)] = full;
+  }
+}
+
+void failStatus(const std::string& path) {
+  Node* node = findNode(path);
+  if (node != nullptr) {
+    node->statusFails = true;
+  }
+}
+
 void makeUndeletable(const std::string& path) {
   Node* node = findNode(path);
   if (node != nullptr) {
@@ -574,6 +620,27 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
   return getEnvironmentVariable("TEMP", buffer, size);
 }
 
+unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
+  // GetTempPath: the first of TMP, TEMP and USERPROFILE that is set, else
+  // the Windows folder. It does not look whether the folder exists.
+  std::string folder = "C:\\Windows";
+  for (const char* name : {"tmp", "temp", "userprofile"}) {
+    auto found = state.environment.find(name);
+    if (found != state.environment.end() && !found->second.empty()) {
+      folder = found->second;
+      break;
+    }
+  }
+  if (folder.size() > 3 && isSeparator(folder.back())) {
+    folder.pop_back();
+  }
+  if (folder.size() + 1 > size) {
+    return static_cast<unsigned long>(folder.size() + 1);
+  }
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+  return static_cast<unsigned long>(folder.size());
+}
+
 bool setCurrentDirectory(const char* path) {
   Node* node = findNode(path);
   if (node == nullptr || node->kind != NodeKind::Folder) {
@@ -646,7 +713,7 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
 int statPath(const char* path, bool* isDirectory) {
   state.statted.push_back(path);
   Node* node = findNode(path);
-  if (node == nullptr) {
+  if (node == nullptr || node->statusFails) {
     return -1;
   }
   if (isDirectory != nullptr) {
@@ -655,7 +722,26 @@ int statPath(const char* path, bool* isDirectory) {
   return 0;
 }
 
-int accessPath(const char* path) { return findNode(path) != nullptr ? 0 : -1; }
+int accessPath(const char* path) {
+  Node* node = findNode(path);
+  return node != nullptr && !node->statusFails ? 0 : -1;
+}
+
+EntryType pathType(const char* path) {
+  state.statted.push_back(path);
+  Node* node = findNode(path);
+  if (node == nullptr || node->statusFails) {
+    return EntryType::Unknown;
+  }
+  switch (node->kind) {
+    case NodeKind::Folder:
+      return EntryType::Folder;
+    case NodeKind::File:
+      return EntryType::File;
+    default:
+      return EntryType::Other;
+  }
+}
 
 int unlinkFile(const char* path) {
   state.events.push_back(std::string("unlinkFile ") + path);
@@ -711,7 +797,8 @@ FileHandle createPrivateFile(const char* path) { return open(path, "wb"); }
 std::string folderIdentity(const char* path) {
   std::string full = resolve(path);
   Node* node = full.empty() ? nullptr : findNode(full);
-  return node != nullptr && node->kind == NodeKind::Folder ? full : std::string();
+  return node != nullptr && node->kind == NodeKind::Folder && !node->statusFails ? full
+                                                                                 : std::string();
 }
 
 DirectoryHandle openDirectory(const char* folder) {
@@ -736,19 +823,43 @@ DirectoryHandle openDirectory(const char* folder) {
   auto listing = std::make_unique<Listing>();
   if (!parentOf(full, nullptr).empty()) {
     listing->names = {".", ".."};  // a drive's root has neither
+    listing->longNames = listing->names;
+    listing->types = {EntryType::Folder, EntryType::Folder};
   }
   const std::vector<std::string>& names = node->listingSet ? node->listing : node->children;
-  listing->names.insert(listing->names.end(), names.begin(), names.end());
+  for (const std::string& name : names) {
+    auto entry = state.nodes.find(join(full, name));
+    // A name without an entry was a file that vanished after it was listed.
+    EntryType type = EntryType::File;
+    std::string shown = name;
+    std::string longName = name;
+    if (entry != state.nodes.end()) {
+      const Node& child = entry->second;
+      type = child.kind == NodeKind::Folder ? EntryType::Folder
+             : child.kind == NodeKind::Link ? EntryType::Link
+             : child.kind == NodeKind::File ? EntryType::File
+                                            : EntryType::Other;
+      if (child.wideName) {
+        shown = child.shortName;  // empty when it has none
+        longName = lossyName(name);
+      }
+    }
+    listing->names.push_back(shown);
+    listing->longNames.push_back(longName);
+    listing->types.push_back(type);
+  }
   state.listings.push_back(std::move(listing));
   return state.listings.back().get();
 }
 
-bool readDirectory(DirectoryHandle handle, std::string& name) {
+bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
   Listing* listing = listingOf(handle, "readDirectory");
   if (listing == nullptr || listing->next >= listing->names.size()) {
     return false;
   }
-  name = listing->names[listing->next++];
+  entry.type = listing->types[listing->next];
+  entry.longName = listing->longNames[listing->next];
+  entry.name = listing->names[listing->next++];
   return true;
 }
 

@@ -9,11 +9,14 @@
 // - Registry: keys under HKEY_LOCAL_MACHINE by path, names compared without
 //   regard to case. Values keep their type and raw bytes.
 // - Files: a tree keyed by Windows path. Names are compared byte for byte;
+//   listings give each entry's type, as FindFirstFile's attributes do;
 //   "/" counts as "\", doubled separators and a trailing separator are
 //   ignored, "." and ".." are applied, as Win32 path handling does. Paths
 //   may be as long as Windows allows with long paths on (32767). A folder
 //   lists its entries in the order they were added, unless a test sets the
 //   listing itself.
+// - GetTempPath's folder is the first of TMP, TEMP and USERPROFILE that is
+//   set, else C:\Windows.
 // - Text-mode files turn each "\n" written into "\r\n", like the Windows C
 //   runtime; binary modes write bytes as given.
 // - Threads are recorded, not run, until the test runs them.
@@ -74,6 +77,15 @@ void addFolderLink(const std::string& path, const std::string& target);
 // without an entry model entries that vanish between listing and use.
 void setListing(const std::string& folder, const std::vector<std::string>& names);
 void denyListing(const std::string& folder);
+// A pipe or device: it exists, but is neither a folder nor a regular file.
+void addSpecialFile(const std::string& path);
+// The entry at path has a name the ANSI code page cannot hold (the test
+// writes it in UTF-8). Listings give shortName in its place, and paths may
+// name the entry by it; without a short name a listing gives an empty name.
+void setWideOnlyName(const std::string& path, const std::string& shortName);
+// Reading the status of path fails (_stat, _access), as for a path too long
+// for the ANSI calls; listing it still works.
+void failStatus(const std::string& path);
 void makeUndeletable(const std::string& path);
 void failOpening(const std::string& path);
 

@@ -20,6 +20,8 @@
  *   loaded=<path of this DLL>           when the DLL is loaded
  *   create=version=0x...;nOptions=N;ignoreUnrecognized=N
  *   option=<text>                       each of the nOptions options, in order
+ *   missing=<entry>                     each class-path entry that names nothing
+ *   acp=<number>                        the ANSI code page of the process
  *   cwd=<current directory>             at creation
  *   FindClass=<name>, GetStaticMethodID=<name> <signature>
  *   NewObjectArray=<length>, NewStringUTF=<hex bytes>,
@@ -28,6 +30,9 @@
  *   order), main-end
  *   ExceptionDescribe, DestroyJavaVM, FatalError=<text>
  *   problem=<text>                      a call the launcher should not make
+ *
+ * Given the "vfprintf" hook option, it prints one line through the hook;
+ * it also writes one line to its standard output handle.
  *
  * FatalError ends the process with kFatalErrorExitCode; any JNI function the
  * stub does not implement ends it with kUnexpectedCallExitCode. */
@@ -243,6 +248,20 @@ static void unexpectedCall(void) {
   ExitProcess(kUnexpectedCallExitCode);
 }
 
+/* Each class-path entry that names nothing, as the VM would find it. */
+static void reportMissingEntries(const char* option) {
+  static const char prefix[] = "-Djava.class.path=";
+  char* entries;
+  char* entry;
+  if (strncmp(option, prefix, sizeof prefix - 1) != 0) return;
+  entries = _strdup(option + sizeof prefix - 1);
+  if (entries == NULL) return;
+  for (entry = strtok(entries, ";"); entry != NULL; entry = strtok(NULL, ";")) {
+    if (GetFileAttributesA(entry) == INVALID_FILE_ATTRIBUTES) report("missing", entry);
+  }
+  free(entries);
+}
+
 static void fillWithUnexpected(void* table, size_t size) {
   void (**slot)(void) = (void (**)(void))table;
   size_t count = size / sizeof *slot;
@@ -270,9 +289,19 @@ static void buildTables(void) {
   vmFunctions.DestroyJavaVM = destroyJavaVM;
 }
 
+typedef jint(JNICALL* PrintHook)(FILE* stream, const char* format, va_list args);
+
+static void printThroughHook(PrintHook hook, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  hook(stdout, format, args);
+  va_end(args);
+}
+
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
   JavaVMInitArgs* initArgs = (JavaVMInitArgs*)arguments;
   char text[MAX_PATH + 64];
+  DWORD written;
   jint i;
 
   readSetting("VELTRANA_STUB_MODE", mode, sizeof mode);
@@ -281,9 +310,21 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
            (int)initArgs->ignoreUnrecognized);
   report("create", text);
   for (i = 0; i < initArgs->nOptions; ++i) {
-    report("option", initArgs->options[i].optionString);
-    if (initArgs->options[i].extraInfo != NULL) report("problem", "option with extraInfo");
+    const char* option = initArgs->options[i].optionString;
+    void* extraInfo = initArgs->options[i].extraInfo;
+    report("option", option);
+    if (extraInfo != NULL && strcmp(option, "vfprintf") == 0) {
+      printThroughHook((PrintHook)extraInfo, "stub VM: %s %d\n", "hook", 42);
+    } else if (extraInfo != NULL && strcmp(option, "exit") != 0 && strcmp(option, "abort") != 0) {
+      report("problem", "option with extraInfo");
+    }
   }
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "stub VM on standard output\r\n", 28, &written,
+            NULL);
+  for (i = 0; i < initArgs->nOptions; ++i) {
+    reportMissingEntries(initArgs->options[i].optionString);
+  }
+  reportNumber("acp", (long)GetACP());
   if (GetCurrentDirectoryA(sizeof text, text) == 0) text[0] = '\0';
   report("cwd", text);
 

@@ -1,6 +1,7 @@
 """The security policy file in %TEMP% and the option that names it."""
 
-from wine_harness import PROGRAM_FILES, ROOT, TEMP, WineTestCase, run_tests
+from wine_harness import (PROFILE, PROGRAM_FILES, ROOT, TEMP, WineTestCase, log_entry_pattern,
+                          run_tests)
 
 INSTALL = PROGRAM_FILES + "\\Veltrana"
 
@@ -50,6 +51,30 @@ class PolicyFile(WineTestCase):
             run.options()[3],
             "-Djava.security.policy=file:/C:/vt/Local%20Settings/Temp/Veltrana.exe.policy")
 
+    def test_unusable_temp_falls_back_to_the_system_temporary_folder(self):
+        # GetTempPath: TMP first, then TEMP, then the profile folder. When
+        # no folder takes the file, the session log says where it failed.
+        systemp, nowhere = ROOT + "\\systemp", ROOT + "\\nowhere"
+        self.write(systemp + "\\other.tmp")
+        self.write(ROOT + "\\a-file")
+        cases = [("unset", {"TEMP": None, "TMP": systemp}, systemp),
+                 ("unset, and no TMP", {"TEMP": None, "TMP": None}, PROFILE),
+                 ("a file", {"TEMP": ROOT + "\\a-file", "TMP": systemp}, systemp),
+                 ("nowhere", {"TEMP": None, "TMP": nowhere}, None)]
+        for name, env, folder in cases:
+            with self.subTest(name):
+                run = self.launch(folder=INSTALL, env=env)
+                self.assertCompleteRun(run)
+                if folder is None:
+                    self.assertRegex(self.session_log(), b"^" + log_entry_pattern(
+                        "Can't write security policy file in " + nowhere, False) + b"$")
+                    continue
+                self.assertEqual(self.read(folder + "\\Veltrana.exe.policy"),
+                                 policy("C:/Program%20Files/Veltrana/",
+                                        "C:/Program%20Files/QuickTime/QTSystem/"))
+                self.assertEqual(run.options()[3], "-Djava.security.policy=file:/" +
+                                 folder.replace("\\", "/") + "/Veltrana.exe.policy")
+                self.assertIsNone(self.session_log())
 
 if __name__ == "__main__":
     run_tests()
