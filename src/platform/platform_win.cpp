@@ -9,9 +9,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <map>
 #include <vector>
 
+#include "platform/ansi_path.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -38,6 +41,87 @@ DWORD WINAPI threadTrampoline(LPVOID parameter) {
   return start.routine(start.parameter);
 }
 
+const wchar_t* wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// The ANSI code page's bytes for text, refusing a conversion that would put
+// a default character or a best-fit look-alike in place of one it lacks.
+bool toAnsi(const std::u16string& text, std::string& bytes) {
+  bytes.clear();
+  if (text.empty()) {
+    return true;
+  }
+  int length = static_cast<int>(text.size());
+  BOOL lossy = FALSE;
+  int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide(text), length, nullptr, 0,
+                                   nullptr, &lossy);
+  if (needed <= 0 || lossy) {
+    return false;
+  }
+  std::vector<char> buffer(needed);
+  lossy = FALSE;
+  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide(text), length, buffer.data(), needed,
+                          nullptr, &lossy) != needed ||
+      lossy) {
+    return false;
+  }
+  bytes.assign(buffer.data(), needed);
+  return true;
+}
+
+bool shortPath(const std::u16string& path, std::u16string& shortForm) {
+  DWORD needed = GetShortPathNameW(wide(path), nullptr, 0);
+  if (needed == 0) {
+    return false;
+  }
+  std::vector<wchar_t> buffer(needed + 1, L'\0');
+  DWORD length = GetShortPathNameW(wide(path), buffer.data(), needed + 1);
+  if (length == 0 || length > needed) {
+    return false;
+  }
+  shortForm.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+  return true;
+}
+
+const WideTextServices kWideText = {toAnsi, shortPath};
+
+// Reads a variable in UTF-16, so that no character is lost before the
+// launcher decides how the value is carried. False when it is unset.
+bool readWideVariable(const char* name, std::u16string& value) {
+  std::u16string wideName(name, name + strlen(name));  // the names are ASCII
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD needed = GetEnvironmentVariableW(wide(wideName), nullptr, 0);
+    if (needed == 0) {
+      value.clear();
+      return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    }
+    std::vector<wchar_t> buffer(needed, L'\0');
+    DWORD length = GetEnvironmentVariableW(wide(wideName), buffer.data(), needed);
+    if (length < needed) {
+      value.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      return true;
+    }
+    // The value grew between the two calls: ask again.
+  }
+}
+
+// A variable's value as the launcher's bytes. Every variable the launcher
+// reads names a path, or a list of them for PATH; a value with no form the
+// code page carries counts as unset.
+bool readVariable(const char* name, std::string& value) {
+  std::u16string text;
+  if (!readWideVariable(name, text)) {
+    return false;
+  }
+  if (_stricmp(name, "PATH") == 0) {
+    value = ansiPathList(text, u';', kWideText);
+    return true;
+  }
+  return ansiPath(text, kWideText, value);
+}
+
 }  // namespace
 
 // --- Process --------------------------------------------------------------
@@ -46,18 +130,24 @@ bool getModuleFileName(std::string& path) {
   // The classic MAX_PATH buffer first; a result that fills the request may
   // have been cut, so ask again with more room until it does not.
   DWORD request = 259;
-  std::vector<char> buffer(request + 1, '\0');
+  std::vector<wchar_t> buffer(request + 1, L'\0');
   for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, buffer.data(), request);
+    DWORD length = GetModuleFileNameW(nullptr, buffer.data(), request);
     if (length == 0) {
       return false;
     }
     if (length < request) {
-      path.assign(buffer.data(), length);
+      std::u16string text(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      if (!ansiPath(text, kWideText, path)) {
+        // Unknown, rather than a path of '?' that names something else.
+        path.clear();
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return false;
+      }
       return true;
     }
     request *= 2;
-    buffer.assign(request + 1, '\0');
+    buffer.assign(request + 1, L'\0');
   }
 }
 
@@ -99,14 +189,34 @@ void releaseCommandLine(CommandLineHandle vector) { LocalFree(vector); }
 
 // --- Environment ----------------------------------------------------------
 
-const char* getEnv(const char* name) { return getenv(name); }
+const char* getEnv(const char* name) {
+  // Each name keeps its own copy, valid until it is read again.
+  static std::map<std::string, std::string> values;
+  std::string value;
+  if (!readVariable(name, value)) {
+    values.erase(name);
+    return nullptr;
+  }
+  std::string& kept = values[name];
+  kept = value;
+  return kept.c_str();
+}
 
 unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned long size) {
-  return GetEnvironmentVariableA(name, buffer, size);
+  std::string value;
+  if (!readVariable(name, value)) {
+    SetLastError(ERROR_ENVVAR_NOT_FOUND);
+    return 0;
+  }
+  if (value.size() + 1 > size) {
+    return static_cast<unsigned long>(value.size() + 1);
+  }
+  memcpy(buffer, value.c_str(), value.size() + 1);
+  return static_cast<unsigned long>(value.size());
 }
 
 unsigned long getTempFolder(char* buffer, unsigned long size) {
-  return GetEnvironmentVariableA("TEMP", buffer, size);
+  return getEnvironmentVariable("TEMP", buffer, size);
 }
 
 // --- Working directory ----------------------------------------------------

@@ -8,6 +8,8 @@
 #include <memory>
 #include <set>
 
+#include "platform/ansi_path.h"
+
 namespace {
 
 // Win32 error codes the fake answers with.
@@ -21,6 +23,7 @@ constexpr unsigned long kBadExeFormat = 193;
 constexpr unsigned long kEnvVarNotFound = 203;
 constexpr unsigned long kNotOwner = 288;
 constexpr unsigned long kInvalidParameter = 87;
+constexpr unsigned long kNoUnicodeTranslation = 1113;
 
 // The longest path Windows handles at all, long paths enabled.
 constexpr std::size_t kLongestPath = 32767;
@@ -90,7 +93,7 @@ struct Library {
 };
 
 struct State {
-  std::string modulePath;
+  std::u16string modulePath;
   bool moduleFails = false;
   unsigned long moduleError = 0;
   unsigned long lastError = 0;
@@ -101,7 +104,9 @@ struct State {
   int commandLineToken = 0;  // its address is the vector handle
   bool commandLineOut = false;
 
-  std::map<std::string, std::string> environment;  // by lower-case name
+  std::map<std::string, std::u16string> environment;  // by lower-case name
+  std::map<std::string, std::string> envTexts;        // what getEnv handed out
+  std::map<std::u16string, std::string> shortNames;   // by long path
 
   std::map<std::string, RegistryKey> registry;  // by lower-case path
 
@@ -133,6 +138,77 @@ struct State {
 State state;
 
 void misuse(const std::string& what) { state.misuses.push_back(what); }
+
+// --- The ANSI code page: Windows-1252 -------------------------------------------
+
+// The characters of bytes 0x80 to 0x9F; the rest stand for themselves.
+const char16_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::u16string fromAnsi(const std::string& bytes) {
+  std::u16string text;
+  for (char c : bytes) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    text += byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : char16_t(byte);
+  }
+  return text;
+}
+
+bool toAnsi(const std::u16string& text, std::string& bytes) {
+  bytes.clear();
+  for (char16_t unit : text) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+      bytes += static_cast<char>(unit);
+      continue;
+    }
+    const char16_t* found = std::find(kHighControls, kHighControls + 32, unit);
+    if (found == kHighControls + 32) {
+      return false;  // not in the code page: no best fit, no default character
+    }
+    bytes += static_cast<char>(0x80 + (found - kHighControls));
+  }
+  return true;
+}
+
+std::string fullPath(const std::string& path, bool follow);
+
+// GetShortPathNameW: the registered short name of the path or of the
+// folder it lies in, for a path that exists.
+bool shortPath(const std::u16string& path, std::u16string& shortForm) {
+  const std::pair<const std::u16string, std::string>* longest = nullptr;
+  for (const auto& entry : state.shortNames) {
+    const std::u16string& name = entry.first;
+    if (path.compare(0, name.size(), name) == 0 &&
+        (path.size() == name.size() || path[name.size()] == u'\\') &&
+        (longest == nullptr || name.size() > longest->first.size())) {
+      longest = &entry;
+    }
+  }
+  if (longest == nullptr) {
+    return false;
+  }
+  shortForm = fromAnsi(longest->second) + path.substr(longest->first.size());
+  std::string bytes;
+  std::string full = toAnsi(shortForm, bytes) ? fullPath(bytes, true) : std::string();
+  return !full.empty() && state.nodes.count(full) != 0;
+}
+
+const platform::WideTextServices kWideText = {toAnsi, shortPath};
+
+// A variable's bytes as the Windows layer reads them.
+bool readVariable(const std::string& name, std::string& value) {
+  auto found = state.environment.find(lower(name));
+  if (found == state.environment.end()) {
+    return false;
+  }
+  if (lower(name) == "path") {
+    value = platform::ansiPathList(found->second, u';', kWideText);
+    return true;
+  }
+  return platform::ansiPath(found->second, kWideText, value);
+}
 
 // --- Paths ----------------------------------------------------------------------
 
@@ -348,12 +424,14 @@ namespace fake {
 
 void reset() {
   state = State();
-  state.modulePath = "C:\\Apps\\Veltrana\\Veltrana.exe";
+  state.modulePath = u"C:\\Apps\\Veltrana\\Veltrana.exe";
   state.currentDirectory = "C:\\Work";
   state.commandLine = {u"C:\\Apps\\Veltrana\\Veltrana.exe"};
 }
 
-void setModulePath(const std::string& path) {
+void setModulePath(const std::string& path) { setModulePathWide(fromAnsi(path)); }
+
+void setModulePathWide(const std::u16string& path) {
   state.modulePath = path;
   state.moduleFails = false;
 }
@@ -361,7 +439,7 @@ void setModulePath(const std::string& path) {
 void failModulePath(unsigned long error, const std::string& partialPath) {
   state.moduleFails = true;
   state.moduleError = error;
-  state.modulePath = partialPath;
+  state.modulePath = fromAnsi(partialPath);
 }
 
 void setCurrentDirectoryValue(const std::string& path) { state.currentDirectory = path; }
@@ -374,7 +452,15 @@ void setCommandLine(const std::vector<std::u16string>& args) {
 void failCommandLineSplit() { state.splitFails = true; }
 
 void setEnv(const std::string& name, const std::string& value) {
+  setEnvWide(name, fromAnsi(value));
+}
+
+void setEnvWide(const std::string& name, const std::u16string& value) {
   state.environment[lower(name)] = value;
+}
+
+void setShortName(const std::u16string& path, const std::string& shortPath) {
+  state.shortNames[path] = shortPath;
 }
 void unsetEnv(const std::string& name) { state.environment.erase(lower(name)); }
 
@@ -505,9 +591,14 @@ namespace platform {
 
 bool getModuleFileName(std::string& path) {
   state.events.push_back("getModuleFileName");
-  path = state.modulePath;
   if (state.moduleFails) {
+    toAnsi(state.modulePath, path);
     state.lastError = state.moduleError;
+    return false;
+  }
+  if (!platform::ansiPath(state.modulePath, kWideText, path)) {
+    path.clear();
+    state.lastError = kNoUnicodeTranslation;
     return false;
   }
   return true;
@@ -542,17 +633,22 @@ void releaseCommandLine(CommandLineHandle vector) {
 }
 
 const char* getEnv(const char* name) {
-  auto found = state.environment.find(lower(name));
-  return found == state.environment.end() ? nullptr : found->second.c_str();
+  std::string value;
+  if (!readVariable(name, value)) {
+    state.envTexts.erase(lower(name));
+    return nullptr;
+  }
+  std::string& kept = state.envTexts[lower(name)];
+  kept = value;
+  return kept.c_str();
 }
 
 unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned long size) {
-  auto found = state.environment.find(lower(name));
-  if (found == state.environment.end()) {
+  std::string value;
+  if (!readVariable(name, value)) {
     state.lastError = kEnvVarNotFound;
     return 0;
   }
-  const std::string& value = found->second;
   if (value.size() + 1 > size) {
     return static_cast<unsigned long>(value.size() + 1);
   }

@@ -16,6 +16,11 @@
 //   listing itself.
 // - Text-mode files turn each "\n" written into "\r\n", like the Windows C
 //   runtime; binary modes write bytes as given.
+// - The ANSI code page is Windows-1252. The executable's path and the
+//   variables are held in UTF-16 and handed to the logic the way the Windows
+//   layer does; tests given bytes stand for their 1252 characters. A name
+//   the code page cannot carry is reached by the A calls only under its
+//   short name, so such a tree is made under the short path.
 // - Threads are recorded, not run, until the test runs them.
 // - exitProcess throws fake::ProcessExit so a test regains control.
 #pragma once
@@ -39,6 +44,7 @@ void reset();
 
 // --- Process ----------------------------------------------------------------
 void setModulePath(const std::string& path);
+void setModulePathWide(const std::u16string& path);
 // getModuleFileName fails with this error, leaving partialPath.
 void failModulePath(unsigned long error, const std::string& partialPath = "");
 void setCurrentDirectoryValue(const std::string& path);  // no existence check
@@ -50,7 +56,11 @@ void failCommandLineSplit();  // splitCommandLine returns null
 
 // --- Environment ----------------------------------------------------------------
 void setEnv(const std::string& name, const std::string& value);
+void setEnvWide(const std::string& name, const std::u16string& value);
 void unsetEnv(const std::string& name);
+// The short form of path (GetShortPathNameW), which also begins every path
+// below it; it counts only for paths whose short form exists.
+void setShortName(const std::u16string& path, const std::string& shortPath);
 
 // --- Registry -------------------------------------------------------------------
 void addRegistryKey(const std::string& path);

@@ -268,16 +268,92 @@ TEST_F(JavaRuntimeTest, RegistryTextIsNeverWrittenPastItsBuffer) {
   EXPECT_STREQ(storage, "before");
 }
 
-TEST_F(JavaRuntimeTest, OversizedCurrentVersionIsTreatedAsMissing) {
-  // 80 characters and a terminator: one byte more than the buffer holds.
-  fake::setRegistryText(paths::kVendorKey, "CurrentVersion", std::string(80, '9'));
+TEST_F(JavaRuntimeTest, RefusedCurrentVersionIsFatalAndTheVendorKeyIsNotReadAsARuntime) {
+  struct Case {
+    const char* what;
+    unsigned long type;  // 0: no value
+    std::string bytes;
+  };
+  const Case cases[] = {
+      // 80 characters and a terminator: one byte more than the buffer holds.
+      {"oversized", platform::kRegSz, std::string(80, '9') + '\0'},
+      {"missing", 0, ""},
+      {"empty", platform::kRegSz, std::string(1, '\0')},
+      {"not text", platform::kRegDword, std::string("\x06\0\0\0", 4)},
+  };
+  for (const Case& c : cases) {
+    startOver();
+    // The vendor's key itself looks like a runtime, which must not be used.
+    fake::setRegistryText(paths::kVendorKey, "JavaHome", paths::kVendorHome);
+    fake::setRegistryText(paths::kVendorKey, "RuntimeLib", paths::kVendorVm);
+    fakejni::installVmLibrary(paths::kVendorVm);
+    if (c.type != 0) {
+      fake::setRegistryValue(paths::kVendorKey, "CurrentVersion", c.type, c.bytes);
+    }
 
-  EXPECT_EQ(discover(paths::kInstallDir), 1);
+    EXPECT_EQ(discover(paths::kInstallDir), 1) << c.what;
 
-  EXPECT_STREQ(jreCurrentVersion, "");
-  EXPECT_EQ(fake::registryKeysOpened().back(), std::string(paths::kVendorKey) + "\\");
-  EXPECT_EQ(fake::messageBoxes().at(0).text,
-            "Fatal Error Launching: Can't locate JRE[CurrentVersion]");
+    EXPECT_STREQ(jreCurrentVersion, "") << c.what;
+    EXPECT_EQ(fake::registryKeysOpened().back(), paths::kVendorKey) << c.what;
+    EXPECT_TRUE(fake::librariesLoaded().empty()) << c.what;
+    EXPECT_EQ(fake::messageBoxes().at(0).text,
+              "Fatal Error Launching: Can't locate JRE[CurrentVersion]");
+  }
+}
+
+TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
+  // Libraries planted at the root of the current drive (C:, from C:\Work).
+  const std::vector<std::string> planted = {"C:\\jre1.6.0_02\\bin\\client\\jvm.dll",
+                                            "C:\\jre1.6.0_02\\bin\\msvcr71.dll",
+                                            "C:\\bin\\msvcr71.dll", "C:\\bin\\client\\jvm.dll"};
+  struct Case {
+    const char* what;
+    bool makerKey;
+    unsigned long makerType;  // JAVA_HOME's type, 0: no value
+    std::string makerBytes;
+    bool vendorHome;
+    bool vendorLib;
+  };
+  const std::string tooLong = std::string(1100, 'm') + '\0';
+  const Case cases[] = {
+      {"JAVA_HOME missing", true, 0, "", true, true},
+      {"JAVA_HOME empty", true, platform::kRegSz, std::string(1, '\0'), true, true},
+      {"JAVA_HOME not text", true, platform::kRegDword, std::string(4, '\0'), true, true},
+      {"JAVA_HOME too long", true, platform::kRegSz, tooLong, true, true},
+      {"vendor JavaHome missing", false, 0, "", false, true},
+      {"vendor RuntimeLib missing", false, 0, "", true, false},
+  };
+  for (const Case& c : cases) {
+    startOver();
+    fake::addFolder("C:\\Apps\\Veltrana");  // nothing beside it
+    for (const std::string& path : planted) {
+      fakejni::installVmLibrary(path);
+    }
+    if (c.makerKey) {
+      fake::addRegistryKey(paths::kMakerKey);
+    }
+    if (c.makerType != 0) {
+      fake::setRegistryValue(paths::kMakerKey, "JAVA_HOME", c.makerType, c.makerBytes);
+    }
+    fake::setRegistryText(paths::kVendorKey, "CurrentVersion", "1.6");
+    fake::addRegistryKey(paths::kVendorVersionKey);
+    if (c.vendorHome) {
+      fake::setRegistryText(paths::kVendorVersionKey, "JavaHome", paths::kVendorHome);
+    }
+    if (c.vendorLib) {
+      fake::setRegistryText(paths::kVendorVersionKey, "RuntimeLib", paths::kVendorVm);
+      fakejni::installVmLibrary(paths::kVendorVm);
+    }
+
+    EXPECT_EQ(discover(paths::kInstallDir), c.vendorLib ? kReturned : 1) << c.what;
+
+    EXPECT_EQ(fake::librariesLoaded(),
+              c.vendorLib ? std::vector<std::string>{paths::kVendorVm} : std::vector<std::string>{})
+        << c.what;
+    for (const std::string& path : fake::pathsStatted()) {
+      EXPECT_TRUE(!path.empty() && path[0] != '\\') << c.what << ": " << path;
+    }
+  }
 }
 
 TEST_F(JavaRuntimeTest, OversizedJavaHomeIsTreatedAsMissing) {

@@ -1,0 +1,41 @@
+#include "platform/ansi_path.h"
+
+namespace platform {
+
+bool ansiPath(const std::u16string& path, const WideTextServices& services, std::string& bytes) {
+  if (services.toAnsi(path, bytes)) {
+    return true;
+  }
+  std::u16string shortForm;
+  return !path.empty() && services.shortPath(path, shortForm) && !shortForm.empty() &&
+         services.toAnsi(shortForm, bytes);
+}
+
+std::string ansiPathList(const std::u16string& list, char16_t separator,
+                         const WideTextServices& services) {
+  std::string bytes;
+  if (services.toAnsi(list, bytes)) {
+    return bytes;  // the common case: exactly today's bytes
+  }
+  std::string result;
+  bool first = true;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = list.find(separator, start);
+    std::u16string entry = list.substr(start, end == std::u16string::npos ? end : end - start);
+    std::string entryBytes;
+    if (ansiPath(entry, services, entryBytes)) {
+      if (!first) {
+        result += static_cast<char>(separator);
+      }
+      result += entryBytes;
+      first = false;
+    }
+    if (end == std::u16string::npos) {
+      return result;
+    }
+    start = end + 1;
+  }
+}
+
+}  // namespace platform
