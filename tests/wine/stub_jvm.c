@@ -20,6 +20,7 @@
  *   loaded=<path of this DLL>           when the DLL is loaded
  *   create=version=0x...;nOptions=N;ignoreUnrecognized=N
  *   option=<text>                       each of the nOptions options, in order
+ *   absent=<path>                       each class path entry that names nothing
  *   cwd=<current directory>             at creation
  *   FindClass=<name>, GetStaticMethodID=<name> <signature>
  *   NewObjectArray=<length>, NewStringUTF=<hex bytes>,
@@ -270,6 +271,19 @@ static void buildTables(void) {
   vmFunctions.DestroyJavaVM = destroyJavaVM;
 }
 
+/* Looks each entry of the class path up the way a VM does, by ANSI name. */
+static void reportAbsentEntries(const char* option) {
+  static const char kPrefix[] = "-Djava.class.path=";
+  char* entries;
+  char* entry;
+  if (strncmp(option, kPrefix, sizeof kPrefix - 1) != 0) return;
+  entries = _strdup(option + sizeof kPrefix - 1);
+  for (entry = strtok(entries, ";"); entry != NULL; entry = strtok(NULL, ";")) {
+    if (GetFileAttributesA(entry) == INVALID_FILE_ATTRIBUTES) report("absent", entry);
+  }
+  free(entries);
+}
+
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
   JavaVMInitArgs* initArgs = (JavaVMInitArgs*)arguments;
   char text[MAX_PATH + 64];
@@ -284,6 +298,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
     report("option", initArgs->options[i].optionString);
     if (initArgs->options[i].extraInfo != NULL) report("problem", "option with extraInfo");
   }
+  for (i = 0; i < initArgs->nOptions; ++i) reportAbsentEntries(initArgs->options[i].optionString);
   if (GetCurrentDirectoryA(sizeof text, text) == 0) text[0] = '\0';
   report("cwd", text);
 
