@@ -53,16 +53,19 @@ bool toAnsi(const std::u16string& text, std::string& bytes) {
     return true;
   }
   int length = static_cast<int>(text.size());
+  // A UTF-8 code page carries every character and takes neither the flag
+  // nor the report of a default character; it refuses unpaired surrogates.
+  bool utf8 = GetACP() == CP_UTF8;
+  DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
-  int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide(text), length, nullptr, 0,
-                                   nullptr, &lossy);
+  int needed = WideCharToMultiByte(CP_ACP, flags, wide(text), length, nullptr, 0, nullptr,
+                                   utf8 ? nullptr : &lossy);
   if (needed <= 0 || lossy) {
     return false;
   }
   std::vector<char> buffer(needed);
-  lossy = FALSE;
-  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide(text), length, buffer.data(), needed,
-                          nullptr, &lossy) != needed ||
+  if (WideCharToMultiByte(CP_ACP, flags, wide(text), length, buffer.data(), needed, nullptr,
+                          utf8 ? nullptr : &lossy) != needed ||
       lossy) {
     return false;
   }

@@ -302,54 +302,37 @@ TEST_F(JavaRuntimeTest, RefusedCurrentVersionIsFatalAndTheVendorKeyIsNotReadAsAR
 }
 
 TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
-  // Libraries planted at the root of the current drive (C:, from C:\Work).
-  const std::vector<std::string> planted = {"C:\\jre1.6.0_02\\bin\\client\\jvm.dll",
-                                            "C:\\jre1.6.0_02\\bin\\msvcr71.dll",
-                                            "C:\\bin\\msvcr71.dll", "C:\\bin\\client\\jvm.dll"};
   struct Case {
     const char* what;
-    bool makerKey;
-    unsigned long makerType;  // JAVA_HOME's type, 0: no value
-    std::string makerBytes;
-    bool vendorHome;
-    bool vendorLib;
+    const char* makerHome;  // null: no maker key
+    const char* vendorHome;
+    const char* vendorLib;
   };
-  const std::string tooLong = std::string(1100, 'm') + '\0';
   const Case cases[] = {
-      {"JAVA_HOME missing", true, 0, "", true, true},
-      {"JAVA_HOME empty", true, platform::kRegSz, std::string(1, '\0'), true, true},
-      {"JAVA_HOME not text", true, platform::kRegDword, std::string(4, '\0'), true, true},
-      {"JAVA_HOME too long", true, platform::kRegSz, tooLong, true, true},
-      {"vendor JavaHome missing", false, 0, "", false, true},
-      {"vendor RuntimeLib missing", false, 0, "", true, false},
+      {"empty JAVA_HOME, nothing beside", "", paths::kVendorHome, paths::kVendorVm},
+      {"vendor JavaHome empty", nullptr, "", paths::kVendorVm},
+      {"vendor RuntimeLib empty", nullptr, paths::kVendorHome, ""},
   };
   for (const Case& c : cases) {
     startOver();
-    fake::addFolder("C:\\Apps\\Veltrana");  // nothing beside it
-    for (const std::string& path : planted) {
+    // Libraries planted at the root of the current drive (C:, from C:\Work).
+    for (const char* path : {"C:\\jre1.6.0_02\\bin\\client\\jvm.dll",
+                             "C:\\jre1.6.0_02\\bin\\msvcr71.dll", "C:\\bin\\msvcr71.dll"}) {
       fakejni::installVmLibrary(path);
     }
-    if (c.makerKey) {
-      fake::addRegistryKey(paths::kMakerKey);
+    if (c.makerHome != nullptr) {
+      fake::setRegistryText(paths::kMakerKey, "JAVA_HOME", c.makerHome);
     }
-    if (c.makerType != 0) {
-      fake::setRegistryValue(paths::kMakerKey, "JAVA_HOME", c.makerType, c.makerBytes);
-    }
-    fake::setRegistryText(paths::kVendorKey, "CurrentVersion", "1.6");
-    fake::addRegistryKey(paths::kVendorVersionKey);
-    if (c.vendorHome) {
-      fake::setRegistryText(paths::kVendorVersionKey, "JavaHome", paths::kVendorHome);
-    }
-    if (c.vendorLib) {
-      fake::setRegistryText(paths::kVendorVersionKey, "RuntimeLib", paths::kVendorVm);
-      fakejni::installVmLibrary(paths::kVendorVm);
-    }
+    setVendorRuntime(c.vendorHome, c.vendorLib);
+    fakejni::installVmLibrary(paths::kVendorVm);
 
-    EXPECT_EQ(discover(paths::kInstallDir), c.vendorLib ? kReturned : 1) << c.what;
+    EXPECT_EQ(discover(paths::kInstallDir), *c.vendorLib != '\0' ? kReturned : 1) << c.what;
 
-    EXPECT_EQ(fake::librariesLoaded(),
-              c.vendorLib ? std::vector<std::string>{paths::kVendorVm} : std::vector<std::string>{})
-        << c.what;
+    std::vector<std::string> loaded;
+    if (*c.vendorLib != '\0') {
+      loaded.push_back(c.vendorLib);
+    }
+    EXPECT_EQ(fake::librariesLoaded(), loaded) << c.what;
     for (const std::string& path : fake::pathsStatted()) {
       EXPECT_TRUE(!path.empty() && path[0] != '\\') << c.what << ": " << path;
     }
