@@ -104,8 +104,6 @@ TEST_F(LaunchSequenceTest, CutPathStillGivesItsFolderAfterTheBox) {
   EXPECT_EQ(vmOption(0).rfind("-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;", 0), 0u);
 }
 
-}  // namespace
-
 TEST_F(LaunchSequenceTest, PathsTheCodePageCannotCarryReachTheVmInTheirShortForm) {
   // Chinese and Polish names under code page 1252, reached by the A calls
   // under their short names; "café" is carried as it is.
@@ -167,3 +165,5 @@ TEST_F(LaunchSequenceTest, PathsTheCodePageCannotCarryReachTheVmInTheirShortForm
     }
   }
 }
+
+}  // namespace
