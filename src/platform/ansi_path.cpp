@@ -1,5 +1,7 @@
 #include "platform/ansi_path.h"
 
+#include <cctype>
+
 namespace platform {
 
 bool ansiPath(const std::u16string& path, const WideTextServices& services, std::string& bytes) {
@@ -36,6 +38,19 @@ std::string ansiPathList(const std::u16string& list, char16_t separator,
     }
     start = end + 1;
   }
+}
+
+bool ansiVariable(const char* name, const std::u16string& value, const WideTextServices& services,
+                  std::string& bytes) {
+  std::string upper;
+  for (const char* c = name; *c != '\0'; ++c) {
+    upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+  }
+  if (upper == "PATH") {
+    bytes = ansiPathList(value, u';', services);
+    return true;
+  }
+  return ansiPath(value, services, bytes);
 }
 
 }  // namespace platform

@@ -31,4 +31,9 @@ bool ansiPath(const std::u16string& path, const WideTextServices& services, std:
 std::string ansiPathList(const std::u16string& list, char16_t separator,
                          const WideTextServices& services);
 
+// An environment variable's value: every variable the launcher reads names
+// a path, or a list of them for PATH. False when it has no form.
+bool ansiVariable(const char* name, const std::u16string& value, const WideTextServices& services,
+                  std::string& bytes);
+
 }  // namespace platform

@@ -110,19 +110,11 @@ bool readWideVariable(const char* name, std::u16string& value) {
   }
 }
 
-// A variable's value as the launcher's bytes. Every variable the launcher
-// reads names a path, or a list of them for PATH; a value with no form the
+// A variable's value as the launcher's bytes; a value with no form the
 // code page carries counts as unset.
 bool readVariable(const char* name, std::string& value) {
   std::u16string text;
-  if (!readWideVariable(name, text)) {
-    return false;
-  }
-  if (_stricmp(name, "PATH") == 0) {
-    value = ansiPathList(text, u';', kWideText);
-    return true;
-  }
-  return ansiPath(text, kWideText, value);
+  return readWideVariable(name, text) && ansiVariable(name, text, kWideText, value);
 }
 
 }  // namespace

@@ -200,14 +200,8 @@ const platform::WideTextServices kWideText = {toAnsi, shortPath};
 // A variable's bytes as the Windows layer reads them.
 bool readVariable(const std::string& name, std::string& value) {
   auto found = state.environment.find(lower(name));
-  if (found == state.environment.end()) {
-    return false;
-  }
-  if (lower(name) == "path") {
-    value = platform::ansiPathList(found->second, u';', kWideText);
-    return true;
-  }
-  return platform::ansiPath(found->second, kWideText, value);
+  return found != state.environment.end() &&
+         platform::ansiVariable(name.c_str(), found->second, kWideText, value);
 }
 
 // --- Paths ----------------------------------------------------------------------
