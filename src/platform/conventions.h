@@ -38,6 +38,9 @@ constexpr const char* kQuickTimeSuffix = "\\QuickTime\\QTSystem\\";
 
 // What stands before a converted path in a file URL.
 constexpr const char* kFileUrlPrefix = "file:/";
+// Characters a file URL's path encodes on this platform alone; a backslash
+// here is the separator and becomes "/".
+constexpr const char* kFileUrlEncodedExtra = "";
 
 constexpr const char* kLogsFolder = "\\Logs";
 // Between the profile folder and the VM's crash-report file name.
@@ -68,6 +71,9 @@ constexpr const char* kQuickTimeSuffix = "/QuickTime/QTSystem/";
 
 // Absolute POSIX paths already start with "/".
 constexpr const char* kFileUrlPrefix = "file:";
+// A double quote would end the policy file's quoted text, and a backslash
+// is an ordinary character of a name here, so both are encoded.
+constexpr const char* kFileUrlEncodedExtra = "\"\\";
 
 constexpr const char* kLogsFolder = "/Logs";
 constexpr const char* kErrorFileFolder = "/Logs/";

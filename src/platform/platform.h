@@ -84,6 +84,12 @@ unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned lo
 // per-user folder on POSIX), with the same contract as getEnvironmentVariable.
 unsigned long getTempFolder(char* buffer, unsigned long size);
 
+// The system's own choice of temporary folder, for when getTempFolder's
+// cannot be used: on Windows the folder GetTempPath gives (TMP, TEMP, the
+// profile folder, the Windows folder), without its final separator. Same
+// contract as getEnvironmentVariable; 0 where the platform has no other.
+unsigned long getSystemTempFolder(char* buffer, unsigned long size);
+
 // --- Working directory ----------------------------------------------------
 
 bool setCurrentDirectory(const char* path);   // SetCurrentDirectoryA
@@ -128,11 +134,38 @@ FileHandle createPrivateFile(const char* path);
 // back to a folder it is already in. Empty when it cannot be told.
 std::string folderIdentity(const char* path);
 
+// What a folder entry is. A listing gives it as it finds it, without
+// following links; pathType follows them.
+enum class EntryType {
+  Folder,
+  File,     // a regular file
+  Link,     // a symbolic link, junction or other reparse point
+  Other,    // a pipe, socket, device ...
+  Unknown,  // the listing does not say; ask pathType
+};
+
+// The type of what path names, links followed (_stat): Folder, File or
+// Other; Unknown when its status cannot be read.
+EntryType pathType(const char* path);
+
+// One entry of a folder listing.
+struct DirectoryEntry {
+  // The name to build paths with: the entry's name in the ANSI code page,
+  // or its short (8.3) name when the code page cannot hold the long one.
+  // Empty when it has neither, since no path can reach it then.
+  std::string name;
+  // The long name as the ANSI code page shows it, "?" standing for each
+  // character it lacks; the same as name when that is the long name. What
+  // the entry is called, for rules that go by its name.
+  std::string longName;
+  EntryType type = EntryType::Unknown;
+};
+
 // Directory listing: every entry, "." and ".." included, in the platform's
 // order. openDirectory takes a folder path ending in the separator and
 // fails (null) for a missing path or one that is not a folder.
 DirectoryHandle openDirectory(const char* folder);
-bool readDirectory(DirectoryHandle listing, std::string& name);
+bool readDirectory(DirectoryHandle listing, DirectoryEntry& entry);
 void closeDirectory(DirectoryHandle listing);
 
 // --- Synchronisation and threads ------------------------------------------

@@ -313,6 +313,12 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
   return static_cast<unsigned long>(folder.size());
 }
 
+unsigned long getSystemTempFolder(char* /*buffer*/, unsigned long /*size*/) {
+  // getTempFolder already falls back as far as a private folder can.
+  lastError = kErrorEnvironmentVariableNotFound;
+  return 0;
+}
+
 bool isPrivateFolder(const char* path, uid_t owner) {
   // Opened without following a final link, then checked through the open
   // descriptor, so what is checked is the folder itself.
@@ -437,6 +443,18 @@ FileHandle createPrivateFile(const char* path) {
   return file;
 }
 
+EntryType pathType(const char* path) {
+  struct stat status;
+  if (::stat(path, &status) != 0) {
+    setErrnoAsLastError();
+    return EntryType::Unknown;
+  }
+  if (S_ISDIR(status.st_mode)) {
+    return EntryType::Folder;
+  }
+  return S_ISREG(status.st_mode) ? EntryType::File : EntryType::Other;
+}
+
 std::string folderIdentity(const char* path) {
   struct stat status;
   if (::stat(path, &status) != 0) {
@@ -453,12 +471,32 @@ DirectoryHandle openDirectory(const char* folder) {
   return listing;
 }
 
-bool readDirectory(DirectoryHandle listing, std::string& name) {
+bool readDirectory(DirectoryHandle listing, DirectoryEntry& found) {
   struct dirent* entry = ::readdir(static_cast<DIR*>(listing));
   if (entry == nullptr) {
     return false;
   }
-  name = entry->d_name;
+  found.name = entry->d_name;
+  found.longName = found.name;
+  EntryType& type = found.type;
+  // Some file systems do not fill d_type; DT_UNKNOWN then asks for a stat.
+  switch (entry->d_type) {
+    case DT_DIR:
+      type = EntryType::Folder;
+      break;
+    case DT_REG:
+      type = EntryType::File;
+      break;
+    case DT_LNK:
+      type = EntryType::Link;
+      break;
+    case DT_UNKNOWN:
+      type = EntryType::Unknown;
+      break;
+    default:
+      type = EntryType::Other;
+      break;
+  }
   return true;
 }
 

@@ -21,10 +21,10 @@ namespace platform {
 
 namespace {
 
-// A listing keeps the entry FindFirstFileA returned until the first read.
+// A listing keeps the entry FindFirstFileW returned until the first read.
 struct DirectoryListing {
   HANDLE find;
-  WIN32_FIND_DATAA data;
+  WIN32_FIND_DATAW data;
   bool pending;
 };
 
@@ -214,6 +214,29 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
   return getEnvironmentVariable("TEMP", buffer, size);
 }
 
+unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
+  wchar_t wide[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, wide);
+  if (length == 0 || length > MAX_PATH) {
+    return 0;
+  }
+  std::string folder;
+  // A user name outside the code page: the short form reaches the same
+  // folder in characters the code page holds.
+  if (!ansiPath(reinterpret_cast<const char16_t*>(wide), kWideText, folder)) {
+    return 0;
+  }
+  // GetTempPath ends the folder with a backslash; a root keeps its own.
+  if (folder.size() > 3 && folder.back() == '\\') {
+    folder.pop_back();
+  }
+  if (folder.size() + 1 > size) {
+    return static_cast<unsigned long>(folder.size() + 1);
+  }
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+  return static_cast<unsigned long>(folder.size());
+}
+
 // --- Working directory ----------------------------------------------------
 
 bool setCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
@@ -295,10 +318,35 @@ std::string folderIdentity(const char* path) {
   return text;
 }
 
+EntryType pathType(const char* path) {
+  struct _stat status;
+  if (_stat(path, &status) != 0) {
+    return EntryType::Unknown;
+  }
+  if ((status.st_mode & _S_IFDIR) != 0) {
+    return EntryType::Folder;
+  }
+  return (status.st_mode & _S_IFREG) != 0 ? EntryType::File : EntryType::Other;
+}
+
+// The wide text in the ANSI code page, when nothing is lost on the way.
+static bool toAnsiExactly(const wchar_t* wide, std::string& ansi) {
+  return toAnsi(reinterpret_cast<const char16_t*>(wide), ansi);
+}
+
 DirectoryHandle openDirectory(const char* folder) {
-  DirectoryListing* listing = new DirectoryListing();
+  // The folder's own path is already in the code page (the scan built it
+  // from names that convert exactly), so it goes over as it is.
   std::string pattern = std::string(folder) + "*";
-  listing->find = FindFirstFileA(pattern.c_str(), &listing->data);
+  int size = MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, nullptr, 0);
+  if (size <= 0) {
+    return nullptr;
+  }
+  std::vector<wchar_t> widePattern(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, widePattern.data(), size);
+
+  DirectoryListing* listing = new DirectoryListing();
+  listing->find = FindFirstFileW(widePattern.data(), &listing->data);
   if (listing->find == INVALID_HANDLE_VALUE) {
     delete listing;
     return nullptr;
@@ -307,14 +355,37 @@ DirectoryHandle openDirectory(const char* folder) {
   return listing;
 }
 
-bool readDirectory(DirectoryHandle handle, std::string& name) {
+bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
   DirectoryListing* listing = static_cast<DirectoryListing*>(handle);
   if (listing->pending) {
     listing->pending = false;
-  } else if (!FindNextFileA(listing->find, &listing->data)) {
+  } else if (!FindNextFileW(listing->find, &listing->data)) {
     return false;
   }
-  name = listing->data.cFileName;
+  const WIN32_FIND_DATAW& data = listing->data;
+  if (toAnsiExactly(data.cFileName, entry.name)) {
+    entry.longName = entry.name;
+  } else {
+    // What the ANSI listing would have called it, "?" and all.
+    char shown[MAX_PATH * 2];
+    int length =
+        WideCharToMultiByte(CP_ACP, 0, data.cFileName, -1, shown, sizeof shown, nullptr, nullptr);
+    entry.longName.assign(shown, length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+    if (data.cAlternateFileName[0] == L'\0' ||
+        !toAnsiExactly(data.cAlternateFileName, entry.name)) {
+      entry.name.clear();
+    }
+  }
+  DWORD attributes = data.dwFileAttributes;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    entry.type = EntryType::Link;
+  } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    entry.type = EntryType::Folder;
+  } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    entry.type = EntryType::Other;
+  } else {
+    entry.type = EntryType::File;
+  }
   return true;
 }
 

@@ -1,12 +1,12 @@
 #include "vmconfig/class_path.h"
 
-#include <algorithm>
-#include <vector>
+#include <set>
 
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
 std::string classPath;
+ClassPathScanCounts classPathScanCounts;
 
 namespace {
 
@@ -15,37 +15,64 @@ bool isArchive(const std::string& path) {
   return path.find(".jar") != std::string::npos || path.find(".zip") != std::string::npos;
 }
 
-// ancestors holds the identities of the folders the scan is inside, so a
-// folder link leading back to one of them is not entered again.
-void scanDirectory(const std::string& dir, std::vector<std::string>& ancestors) {
+// visited holds the identity of every folder this scan has entered, so a
+// folder reached again by another path (a link back up, or links that
+// branch into each other) is entered once only. markDir is dir as the
+// entries call themselves: it differs only where a short name stands in
+// for a long one, and the archive marks are looked for in it.
+void scanDirectory(const std::string& dir, const std::string& markDir,
+                   std::set<std::string>& visited) {
   std::string identity = platform::folderIdentity(dir.c_str());
-  if (!identity.empty()) {
-    if (std::find(ancestors.begin(), ancestors.end(), identity) != ancestors.end()) {
-      return;
-    }
+  if (!identity.empty() && !visited.insert(identity).second) {
+    classPathScanCounts.foldersRevisited++;
+    return;
   }
 
   platform::DirectoryHandle listing = platform::openDirectory(dir.c_str());
   if (listing == nullptr) {
+    classPathScanCounts.foldersUnreadable++;
     return;
   }
-  ancestors.push_back(identity);
+  classPathScanCounts.foldersEntered++;
 
-  std::string name;
-  while (platform::readDirectory(listing, name)) {
-    std::string path = dir + name;
-    if (isDirectory(path)) {
-      if (name == "." || name == "..") {
+  platform::DirectoryEntry entry;
+  std::string path;
+  std::string markPath;
+  while (platform::readDirectory(listing, entry)) {
+    classPathScanCounts.entriesSeen++;
+    if (entry.name.empty()) {
+      // No name the code page can carry, and no short name: unreachable.
+      classPathScanCounts.entriesUnnamed++;
+      continue;
+    }
+    if (entry.name == "." || entry.name == "..") {
+      continue;
+    }
+    path = dir;
+    path += entry.name;
+    markPath = markDir;
+    markPath += entry.longName;
+    // The listing knows most entries' types; only links, and entries it
+    // cannot tell, need their status read.
+    platform::EntryType type = entry.type;
+    if (type == platform::EntryType::Link || type == platform::EntryType::Unknown) {
+      type = platform::pathType(path.c_str());
+      if (type == platform::EntryType::Unknown) {
+        classPathScanCounts.entriesWithoutStatus++;
         continue;
       }
-      scanDirectory(path + conventions::kSeparator, ancestors);
-    } else if (isArchive(path)) {
+    }
+    if (type == platform::EntryType::Folder) {
+      scanDirectory(path + conventions::kSeparator, markPath + conventions::kSeparator, visited);
+    } else if (type == platform::EntryType::File && isArchive(markPath)) {
+      // Only regular files: a pipe or device named like an archive would
+      // block or break the VM as it opens it.
       classPath += path;
       classPath += conventions::kListSeparator;
+      classPathScanCounts.archivesAdded++;
     }
   }
 
-  ancestors.pop_back();
   platform::closeDirectory(listing);
 }
 
@@ -58,8 +85,9 @@ bool isDirectory(const std::string& path) {
 }
 
 void addArchivesInDirectory(const std::string& dir) {
-  std::vector<std::string> ancestors;
-  scanDirectory(dir, ancestors);
+  classPathScanCounts = ClassPathScanCounts();
+  std::set<std::string> visited;
+  scanDirectory(dir, dir, visited);
 }
 
 void buildClassPath(const std::string& installDir, const std::string& quickTimeDir,

@@ -1,19 +1,14 @@
 #include "vmconfig/policy_file.h"
 
+#include <cstring>
+
+#include "diag/session_log.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr unsigned long kTempBufferSize = 260;
-
-void replaceAll(std::string& text, const std::string& from, const std::string& to) {
-  std::size_t at = 0;
-  while ((at = text.find(from, at)) != std::string::npos) {
-    text.replace(at, from.size(), to);
-    at += to.size();
-  }
-}
 
 void writePiece(platform::FileHandle file, const std::string& piece) {
   platform::writeFile(file, piece.data(), piece.size());
@@ -27,32 +22,29 @@ void writeGrant(platform::FileHandle file, const char* comment, const std::strin
   writePiece(file, "\tpermission java.security.AllPermission;\r\n");
 }
 
-}  // namespace
-
-void toFileUrlPath(std::string& path, bool doublePercent) {
-  replaceAll(path, "\\", "/");
-  replaceAll(path, " ", doublePercent ? "%%20" : "%20");
+// One candidate folder, when the platform gives one that fits the buffer.
+bool readTempFolder(unsigned long (*read)(char*, unsigned long), std::string& folder) {
+  char buffer[kTempBufferSize] = {0};
+  unsigned long length = read(buffer, sizeof buffer);
+  if (length == 0 || length >= sizeof buffer) {
+    return false;
+  }
+  folder.assign(buffer, length);
+  return true;
 }
 
-std::string writePolicyFile(const std::string& installDir, const std::string& quickTimeDir) {
-  char temp[kTempBufferSize] = {0};
-  unsigned long length = platform::getTempFolder(temp, sizeof temp);
-  if (length == 0 || length >= sizeof temp) {
-    return std::string();
-  }
-  std::string policyFilePath =
-      std::string(temp) + conventions::kSeparator + "Veltrana.exe" + ".policy";
-
+// Recreates the file at policyFilePath. True when it was written, or when
+// an earlier file that cannot be deleted is there to serve this launch.
+bool placePolicyFile(const std::string& policyFilePath, const std::string& installDir,
+                     const std::string& quickTimeDir) {
   if (platform::unlinkFile(policyFilePath.c_str()) == -1) {
     platform::removeFile(policyFilePath.c_str());
   }
   if (platform::statPath(policyFilePath.c_str(), nullptr) == 0) {
-    // An earlier file we cannot delete serves this launch unchanged.
-    return policyFilePath;
+    return true;
   }
 
-  // The grant paths are written as data, so they take the single form and a
-  // "%" in a folder name reaches the file as itself.
+  // The grant paths are written as data, so they take the single form.
   std::string installGrantPath = installDir + conventions::kSeparator;
   toFileUrlPath(installGrantPath, false);
   std::string quickTimeGrantPath = quickTimeDir;
@@ -60,14 +52,76 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
 
   platform::FileHandle file = platform::createPrivateFile(policyFilePath.c_str());
   if (file == nullptr) {
-    return policyFilePath;
+    return false;
   }
   writeGrant(file, "//Give this directory security permissions\r\n", installGrantPath);
   writePiece(file, "};\r\n\r\n");
   writeGrant(file, "//Give QuickTime security permissions\r\n", quickTimeGrantPath);
   writePiece(file, "};\r\n");
   platform::closeFile(file);
-  return policyFilePath;
+  return true;
+}
+
+}  // namespace
+
+void toFileUrlPath(std::string& path, bool doublePercent) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string url;
+  url.reserve(path.size());
+  for (char c : path) {
+    if (c == '\\' && conventions::kSeparatorChar == '\\') {
+      url += '/';
+      continue;
+    }
+    // "%" would start an escape, "#" a fragment, and "$" the policy file's
+    // ${...} expansion; a blank cannot stand in a URL at all.
+    bool encode = c == '%' || c == ' ' || c == '#' || c == '$' ||
+                  (c != '\0' && std::strchr(conventions::kFileUrlEncodedExtra, c) != nullptr);
+    if (!encode) {
+      url += c;
+      continue;
+    }
+    url += doublePercent ? "%%" : "%";
+    unsigned char byte = static_cast<unsigned char>(c);
+    url += kHex[byte >> 4];
+    url += kHex[byte & 0x0F];
+  }
+  path.swap(url);
+}
+
+std::string writePolicyFile(const std::string& installDir, const std::string& quickTimeDir) {
+  // The launcher's own temporary folder first; when no file can be placed
+  // there (unset, too long, missing, not a folder, read-only), the one the
+  // system would choose.
+  std::string folders[2];
+  int count = 0;
+  if (readTempFolder(platform::getTempFolder, folders[count])) {
+    count++;
+  }
+  if (readTempFolder(platform::getSystemTempFolder, folders[count]) &&
+      (count == 0 || folders[count] != folders[0])) {
+    count++;
+  }
+
+  std::string firstPath;
+  for (int i = 0; i < count; ++i) {
+    std::string policyFilePath = folders[i] + conventions::kSeparator + "Veltrana.exe" + ".policy";
+    if (placePolicyFile(policyFilePath, installDir, quickTimeDir)) {
+      return policyFilePath;
+    }
+    if (firstPath.empty()) {
+      firstPath = policyFilePath;
+    }
+  }
+
+  // The launch goes on, but the application will lack its permissions:
+  // say where the file should have been.
+  std::string message = count > 0 ? "Can't write security policy file in " + folders[count - 1]
+                                  : std::string(
+                                        "Can't write security policy file: no usable "
+                                        "temporary folder");
+  logLaunchError(message.c_str(), false);
+  return firstPath;
 }
 
 void buildSecurityOptions(std::string& policyFilePath, std::string& securityManagerOption,

@@ -159,6 +159,15 @@ class Installation:
     def path(self, *parts):
         return os.path.join(self.root, *parts)
 
+    def move_install_dir(self, *parts):
+        """Moves the install folder (launcher included) to root/parts..."""
+        target = os.path.join(self.root, *parts)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        os.rename(self.install_dir, target)
+        self.install_dir = target
+        self.launcher = os.path.join(target, "Veltrana")
+        return target
+
     def write_registry(self, text):
         """Writes the registry stand-in file and points the launcher at it."""
         with open(self.registry_file, "w", encoding="utf-8") as registry:

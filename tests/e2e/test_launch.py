@@ -195,11 +195,7 @@ class LaunchTest(unittest.TestCase):
         # The policy grant and the code's location both name the folder as a
         # URL, where a blank is %20; the grant must still match.
         inst = self.inst
-        spaced = os.path.join(inst.root, "My Apps", "Velt rana")
-        os.makedirs(os.path.dirname(spaced))
-        os.rename(inst.install_dir, spaced)
-        inst.install_dir = spaced
-        inst.launcher = os.path.join(spaced, "Veltrana")
+        spaced = inst.move_install_dir("My Apps", "Velt rana")
 
         result = inst.run("x")
         self.assertEqual(result.returncode, 0, result.describe())
@@ -209,6 +205,29 @@ class LaunchTest(unittest.TestCase):
             self.assertIn(
                 f'grant codeBase "file:{spaced.replace(" ", "%20")}/-"'.encode(), policy.read()
             )
+
+    def test_folder_names_a_url_or_the_policy_syntax_would_misread(self):
+        # Written raw, "%" starts an escape, "#" a fragment, "${...}" is
+        # expanded, a double quote ends the grant and a backslash escapes:
+        # the grant would be refused or never match.
+        inst = self.inst
+        odd = '50% #1 ${user.home} "q" a\\b'
+        folder = inst.move_install_dir(odd, "Veltrana")
+        inst.env["TMPDIR"] = os.path.join(inst.root, "t%1 #${x}")
+        os.makedirs(inst.env["TMPDIR"])
+
+        result = inst.run()
+        self.assertEqual(result.returncode, 0, result.describe())
+        self.assertEqual(result.report["permission.all"], "granted", result.describe())
+        encoded = "50%25%20%231%20%24{user.home}%20%22q%22%20a%5Cb"
+        policy_file = os.path.join(inst.env["TMPDIR"], f"veltrana-{os.getuid()}",
+                                   "Veltrana.exe.policy")
+        with open(policy_file, "rb") as policy:
+            self.assertIn(f'"file:{inst.root}/{encoded}/Veltrana/-"'.encode(), policy.read())
+        self.assertEqual(result.text("java.security.policy"),
+                         "file:" + policy_file.replace("%", "%25").replace(" ", "%20")
+                         .replace("#", "%23").replace("$", "%24"))
+        self.assertTrue(result.text("java.class.path").startswith(folder + "/Veltrana.jar:"))
 
 
 if __name__ == "__main__":

@@ -120,6 +120,13 @@ TEST_F(PrivateFilesTest, PolicyFileLandsInThePrivateTempFolder) {
   EXPECT_EQ(policyPath, path(tempFolderName() + "/Veltrana.exe.policy"));
   EXPECT_NE(readText(policyPath).find("grant codeBase \"file:/opt/Veltrana/-\" {\r\n"),
             std::string::npos);
+
+  // A double quote would end the quoted grant, and a backslash is part of
+  // the name here, not a separator.
+  writePolicyFile("/opt/a\"b\\c %#${x}", "/opt/qt/");
+  EXPECT_NE(readText(policyPath).find("\"file:/opt/a%22b%5Cc%20%25%23%24{x}/-\""),
+            std::string::npos)
+      << readText(policyPath);
 }
 
 TEST_F(PrivateFilesTest, ListingHasDotEntriesAndRefusesNonFolders) {
@@ -128,9 +135,9 @@ TEST_F(PrivateFilesTest, ListingHasDotEntriesAndRefusesNonFolders) {
   platform::DirectoryHandle listing = platform::openDirectory(path("list/").c_str());
   ASSERT_NE(listing, nullptr);
   std::vector<std::string> names;
-  std::string name;
-  while (platform::readDirectory(listing, name)) {
-    names.push_back(name);
+  platform::DirectoryEntry entry;
+  while (platform::readDirectory(listing, entry)) {
+    names.push_back(entry.name);
   }
   platform::closeDirectory(listing);
   std::sort(names.begin(), names.end());
@@ -156,19 +163,24 @@ TEST_F(PrivateFilesTest, LibScanEndsOnLinkLoopsAndListsEachArchiveOnce) {
   ASSERT_EQ(symlink(".", path("app/lib/self").c_str()), 0);
   ASSERT_EQ(symlink("..", path("app/lib/sub/up").c_str()), 0);
   ASSERT_EQ(symlink("../..", path("app/lib/sub/deeper/top").c_str()), 0);
+  // A link to an archive counts as the archive; a pipe, or a link whose
+  // target is gone, is no archive whatever its name.
+  ASSERT_EQ(symlink("a.jar", path("app/lib/alias.jar").c_str()), 0);
+  ASSERT_EQ(symlink("missing.jar", path("app/lib/dangling.jar").c_str()), 0);
+  ASSERT_EQ(mkfifo(path("app/lib/pipe.jar").c_str(), 0600), 0);
 
   classPath.clear();
   addArchivesInDirectory(path("app/lib/"));
   std::string scanned = classPath;
   classPath.clear();
 
-  for (const char* archive : {"a.jar", "sub/b.zip", "sub/deeper/c.jar"}) {
+  for (const char* archive : {"a.jar", "alias.jar", "sub/b.zip", "sub/deeper/c.jar"}) {
     std::string entry = path("app/lib/") + archive + ":";
     std::size_t first = scanned.find(entry);
     EXPECT_NE(first, std::string::npos) << archive << " in " << scanned;
     EXPECT_EQ(scanned.find(entry, first + 1), std::string::npos) << archive << " in " << scanned;
   }
-  EXPECT_EQ(std::count(scanned.begin(), scanned.end(), ':'), 3) << scanned;
+  EXPECT_EQ(std::count(scanned.begin(), scanned.end(), ':'), 4) << scanned;
 }
 
 }  // namespace

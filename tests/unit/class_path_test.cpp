@@ -105,16 +105,51 @@ TEST_F(ClassPathTest, FolderLinkBackToAnAncestorEndsTheDescent) {
   fake::addFile("C:\\Apps\\Veltrana\\lib\\a.jar");
   fake::addFile("C:\\Apps\\Veltrana\\lib\\sub\\b.jar");
   fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\sub\\up", kLib);
-  // Links elsewhere are followed like any folder, even to a folder the
-  // scan has already been through.
+  // Links elsewhere are followed like any folder, but a folder the scan
+  // has already been through is not entered again.
   fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\again", "C:\\Apps\\Veltrana\\lib\\sub");
   fake::addFile("D:\\Shared\\s.jar");
   fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\shared", "D:\\Shared");
 
   EXPECT_EQ(archives(),
             "C:\\Apps\\Veltrana\\lib\\a.jar;C:\\Apps\\Veltrana\\lib\\sub\\b.jar;"
-            "C:\\Apps\\Veltrana\\lib\\again\\b.jar;"
             "C:\\Apps\\Veltrana\\lib\\shared\\s.jar;");
+}
+
+TEST_F(ClassPathTest, OnlyRegularFilesAreAddedAndOnlyLinksNeedTheirStatus) {
+  const std::string lib = std::string(kLib) + "\\";
+  fake::addFile(lib + "a.jar");
+  fake::addSpecialFile(lib + "pipe.jar");  // opening it would block the VM
+  fake::addFile("D:\\Jars\\real.jar");
+  fake::addFolderLink(lib + "link.jar", "D:\\Jars\\real.jar");
+  fake::addFolderLink(lib + "dangling.jar", "D:\\Jars\\gone.jar");
+  // Status that cannot be read (a path too long for the ANSI calls): a
+  // folder the listing names is still entered; a link is left alone.
+  fake::addFile(lib + "deep.jar.d\\in.jar");
+  fake::failStatus(lib + "deep.jar.d");
+  fake::addFile("D:\\Far\\far.jar");
+  fake::addFolderLink(lib + "far.jar.d", "D:\\Far");
+  fake::failStatus("D:\\Far");
+
+  EXPECT_EQ(archives(), lib + "a.jar;" + lib + "link.jar;" + lib + "deep.jar.d\\in.jar;");
+  EXPECT_EQ(fake::pathsStatted(),
+            (std::vector<std::string>{lib + "link.jar", lib + "dangling.jar", lib + "far.jar.d"}));
+}
+
+TEST_F(ClassPathTest, NamesOutsideTheCodePageArriveAsShortNamesOrNotAtAll) {
+  const std::string lib = std::string(kLib) + "\\";
+  fake::addFile(lib + "caf\xe9.jar");  // held by the code page: as it is
+  fake::addFile(lib + "\xe4\xb8\xad\xe6\x96\x87.jar");
+  fake::setWideOnlyName(lib + "\xe4\xb8\xad\xe6\x96\x87.jar", "4E2D~1.JAR");
+  fake::addFile(lib + "\xe6\x97\xa5\xe6\x9c\xac\\x.jar");
+  fake::setWideOnlyName(lib + "\xe6\x97\xa5\xe6\x9c\xac", "65E5~1");
+  fake::addFile(lib + "\xed\x95\x9c.jar");
+  fake::setWideOnlyName(lib + "\xed\x95\x9c.jar", "");  // no short name
+  // The mark is looked for in the long name, with its case.
+  fake::addFile(lib + "\xe4\xb8\xad.JAR");
+  fake::setWideOnlyName(lib + "\xe4\xb8\xad.JAR", "4E2D~2.JAR");
+
+  EXPECT_EQ(archives(), lib + "caf\xe9.jar;" + lib + "4E2D~1.JAR;" + lib + "65E5~1\\x.jar;");
 }
 
 TEST_F(ClassPathTest, UnlistableSubfolderAndVanishedEntries) {

@@ -52,7 +52,8 @@ struct RegistryKey {
   std::map<std::string, RegistryValue> values;  // by lower-case name
 };
 
-enum class NodeKind { File, Folder, Link };
+// Special: a pipe or device, neither a folder nor a regular file.
+enum class NodeKind { File, Folder, Link, Special };
 
 struct Node {
   NodeKind kind = NodeKind::File;
@@ -63,6 +64,9 @@ struct Node {
   std::vector<std::string> listing;
   bool listingDenied = false;
   bool undeletable = false;
+  bool statusFails = false;
+  bool wideName = false;  // the code page cannot hold its name
+  std::string shortName;  // its 8.3 name, when it has one
 };
 
 struct OpenFile {
@@ -73,6 +77,8 @@ struct OpenFile {
 
 struct Listing {
   std::vector<std::string> names;
+  std::vector<std::string> longNames;
+  std::vector<platform::EntryType> types;
   std::size_t next = 0;
   bool open = true;
 };
@@ -106,11 +112,12 @@ struct State {
 
   std::map<std::string, std::u16string> environment;  // by lower-case name
   std::map<std::string, std::string> envTexts;        // what getEnv handed out
-  std::map<std::u16string, std::string> shortNames;   // by long path
 
   std::map<std::string, RegistryKey> registry;  // by lower-case path
 
   std::map<std::string, Node> nodes;  // by normalised path
+  // A short name's path, to the normalised path of the entry it names.
+  std::map<std::string, std::string> shortNames;
   std::vector<std::unique_ptr<OpenFile>> files;
   std::vector<std::unique_ptr<Listing>> listings;
   std::set<std::string> refusedFiles;  // opening fails
@@ -172,36 +179,23 @@ bool toAnsi(const std::u16string& text, std::string& bytes) {
   return true;
 }
 
-std::string fullPath(const std::string& path, bool follow);
-
-// GetShortPathNameW: the registered short name of the path or of the
-// folder it lies in, for a path that exists.
-bool shortPath(const std::u16string& path, std::u16string& shortForm) {
-  const std::pair<const std::u16string, std::string>* longest = nullptr;
-  for (const auto& entry : state.shortNames) {
-    const std::u16string& name = entry.first;
-    if (path.compare(0, name.size(), name) == 0 &&
-        (path.size() == name.size() || path[name.size()] == u'\\') &&
-        (longest == nullptr || name.size() > longest->first.size())) {
-      longest = &entry;
+// A wide text in UTF-8, the form tests write wide-only names in.
+std::string utf8Of(const std::u16string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    const unsigned char lead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out += static_cast<char>(lead[extra] | (c >> (6 * extra)));
+    for (int k = extra - 1; k >= 0; --k) {
+      out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
     }
   }
-  if (longest == nullptr) {
-    return false;
-  }
-  shortForm = fromAnsi(longest->second) + path.substr(longest->first.size());
-  std::string bytes;
-  std::string full = toAnsi(shortForm, bytes) ? fullPath(bytes, true) : std::string();
-  return !full.empty() && state.nodes.count(full) != 0;
-}
-
-const platform::WideTextServices kWideText = {toAnsi, shortPath};
-
-// A variable's bytes as the Windows layer reads them.
-bool readVariable(const std::string& name, std::string& value) {
-  auto found = state.environment.find(lower(name));
-  return found != state.environment.end() &&
-         platform::ansiVariable(name.c_str(), found->second, kWideText, value);
+  return out;
 }
 
 // --- Paths ----------------------------------------------------------------------
@@ -279,6 +273,10 @@ std::string fullPath(const std::string& path, bool follow) {
   std::string current = root;
   for (std::size_t i = 0; i < lexical.size(); ++i) {
     current = join(current, lexical[i]);
+    auto alias = state.shortNames.find(current);
+    if (alias != state.shortNames.end()) {
+      current = alias->second;
+    }
     if (!follow && i + 1 == lexical.size()) {
       break;
     }
@@ -311,6 +309,21 @@ std::string parentOf(const std::string& normalised, std::string* name) {
   return normalised.substr(0, rootSeparator ? last + 1 : last);
 }
 
+// A wide-only name (written in UTF-8) as the code page shows it: "?" for
+// each character outside ASCII.
+std::string lossyName(const std::string& utf8) {
+  std::string shown;
+  for (char c : utf8) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      shown += c;
+    } else if (byte >= 0xC0) {
+      shown += '?';
+    }
+  }
+  return shown;
+}
+
 Node* findNode(const std::string& path) {
   std::string full = resolve(path);
   if (full.empty()) {
@@ -318,6 +331,45 @@ Node* findNode(const std::string& path) {
   }
   auto found = state.nodes.find(full);
   return found == state.nodes.end() ? nullptr : &found->second;
+}
+
+// GetShortPathNameW, for a path that exists: each component the code page
+// cannot hold becomes its short name, and fails without one.
+bool shortPath(const std::u16string& path, std::u16string& shortForm) {
+  std::string key;
+  std::string shortText;
+  for (std::size_t start = 0;;) {
+    std::size_t end = path.find(u'\\', start);
+    std::u16string part = path.substr(start, end == std::u16string::npos ? end : end - start);
+    std::string bytes;
+    bool held = toAnsi(part, bytes);
+    key += held ? bytes : utf8Of(part);
+    if (!held) {
+      auto found = state.nodes.find(normalise(key));
+      if (found == state.nodes.end() || found->second.shortName.empty()) {
+        return false;
+      }
+      bytes = found->second.shortName;
+    }
+    shortText += bytes;
+    if (end == std::u16string::npos) {
+      break;
+    }
+    key += '\\';
+    shortText += '\\';
+    start = end + 1;
+  }
+  shortForm = fromAnsi(shortText);
+  return findNode(key) != nullptr;
+}
+
+const platform::WideTextServices kWideText = {toAnsi, shortPath};
+
+// A variable's bytes as the Windows layer reads them.
+bool readVariable(const std::string& name, std::string& value) {
+  auto found = state.environment.find(lower(name));
+  return found != state.environment.end() &&
+         platform::ansiVariable(name.c_str(), found->second, kWideText, value);
 }
 
 Node& makeNode(const std::string& normalised, NodeKind kind) {
@@ -453,9 +505,6 @@ void setEnvWide(const std::string& name, const std::u16string& value) {
   state.environment[lower(name)] = value;
 }
 
-void setShortName(const std::u16string& path, const std::string& shortPath) {
-  state.shortNames[path] = shortPath;
-}
 void unsetEnv(const std::string& name) { state.environment.erase(lower(name)); }
 
 void addRegistryKey(const std::string& path) { state.registry[lower(path)]; }
@@ -490,6 +539,25 @@ void setListing(const std::string& folder, const std::vector<std::string>& names
 
 void denyListing(const std::string& folder) {
   makeNode(normalise(folder), NodeKind::Folder).listingDenied = true;
+}
+
+void addSpecialFile(const std::string& path) { makeNode(normalise(path), NodeKind::Special); }
+
+void setWideOnlyName(const std::string& path, const std::string& shortName) {
+  std::string full = normalise(path);
+  Node& node = state.nodes[full];
+  node.wideName = true;
+  node.shortName = shortName;
+  if (!shortName.empty()) {
+    state.shortNames[join(parentOf(full, nullptr), shortName)] = full;
+  }
+}
+
+void failStatus(const std::string& path) {
+  Node* node = findNode(path);
+  if (node != nullptr) {
+    node->statusFails = true;
+  }
 }
 
 void makeUndeletable(const std::string& path) {
@@ -654,6 +722,31 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
   return getEnvironmentVariable("TEMP", buffer, size);
 }
 
+unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
+  // GetTempPath: the first of TMP, TEMP and USERPROFILE that is set, else
+  // the Windows folder. It does not look whether the folder exists.
+  std::u16string wide = u"C:\\Windows";
+  for (const char* name : {"tmp", "temp", "userprofile"}) {
+    auto found = state.environment.find(name);
+    if (found != state.environment.end() && !found->second.empty()) {
+      wide = found->second;
+      break;
+    }
+  }
+  std::string folder;
+  if (!platform::ansiPath(wide, kWideText, folder)) {
+    return 0;
+  }
+  if (folder.size() > 3 && isSeparator(folder.back())) {
+    folder.pop_back();
+  }
+  if (folder.size() + 1 > size) {
+    return static_cast<unsigned long>(folder.size() + 1);
+  }
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+  return static_cast<unsigned long>(folder.size());
+}
+
 bool setCurrentDirectory(const char* path) {
   Node* node = findNode(path);
   if (node == nullptr || node->kind != NodeKind::Folder) {
@@ -724,7 +817,7 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
 int statPath(const char* path, bool* isDirectory) {
   state.statted.push_back(path);
   Node* node = findNode(path);
-  if (node == nullptr) {
+  if (node == nullptr || node->statusFails) {
     return -1;
   }
   if (isDirectory != nullptr) {
@@ -733,7 +826,26 @@ int statPath(const char* path, bool* isDirectory) {
   return 0;
 }
 
-int accessPath(const char* path) { return findNode(path) != nullptr ? 0 : -1; }
+int accessPath(const char* path) {
+  Node* node = findNode(path);
+  return node != nullptr && !node->statusFails ? 0 : -1;
+}
+
+EntryType pathType(const char* path) {
+  state.statted.push_back(path);
+  Node* node = findNode(path);
+  if (node == nullptr || node->statusFails) {
+    return EntryType::Unknown;
+  }
+  switch (node->kind) {
+    case NodeKind::Folder:
+      return EntryType::Folder;
+    case NodeKind::File:
+      return EntryType::File;
+    default:
+      return EntryType::Other;
+  }
+}
 
 int unlinkFile(const char* path) {
   state.events.push_back(std::string("unlinkFile ") + path);
@@ -789,7 +901,8 @@ FileHandle createPrivateFile(const char* path) { return open(path, "wb"); }
 std::string folderIdentity(const char* path) {
   std::string full = resolve(path);
   Node* node = full.empty() ? nullptr : findNode(full);
-  return node != nullptr && node->kind == NodeKind::Folder ? full : std::string();
+  return node != nullptr && node->kind == NodeKind::Folder && !node->statusFails ? full
+                                                                                 : std::string();
 }
 
 DirectoryHandle openDirectory(const char* folder) {
@@ -814,19 +927,43 @@ DirectoryHandle openDirectory(const char* folder) {
   auto listing = std::make_unique<Listing>();
   if (!parentOf(full, nullptr).empty()) {
     listing->names = {".", ".."};  // a drive's root has neither
+    listing->longNames = listing->names;
+    listing->types = {EntryType::Folder, EntryType::Folder};
   }
   const std::vector<std::string>& names = node->listingSet ? node->listing : node->children;
-  listing->names.insert(listing->names.end(), names.begin(), names.end());
+  for (const std::string& name : names) {
+    auto entry = state.nodes.find(join(full, name));
+    // A name without an entry was a file that vanished after it was listed.
+    EntryType type = EntryType::File;
+    std::string shown = name;
+    std::string longName = name;
+    if (entry != state.nodes.end()) {
+      const Node& child = entry->second;
+      type = child.kind == NodeKind::Folder ? EntryType::Folder
+             : child.kind == NodeKind::Link ? EntryType::Link
+             : child.kind == NodeKind::File ? EntryType::File
+                                            : EntryType::Other;
+      if (child.wideName) {
+        shown = child.shortName;  // empty when it has none
+        longName = lossyName(name);
+      }
+    }
+    listing->names.push_back(shown);
+    listing->longNames.push_back(longName);
+    listing->types.push_back(type);
+  }
   state.listings.push_back(std::move(listing));
   return state.listings.back().get();
 }
 
-bool readDirectory(DirectoryHandle handle, std::string& name) {
+bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
   Listing* listing = listingOf(handle, "readDirectory");
   if (listing == nullptr || listing->next >= listing->names.size()) {
     return false;
   }
-  name = listing->names[listing->next++];
+  entry.type = listing->types[listing->next];
+  entry.longName = listing->longNames[listing->next];
+  entry.name = listing->names[listing->next++];
   return true;
 }
 

@@ -9,18 +9,21 @@
 // - Registry: keys under HKEY_LOCAL_MACHINE by path, names compared without
 //   regard to case. Values keep their type and raw bytes.
 // - Files: a tree keyed by Windows path. Names are compared byte for byte;
+//   listings give each entry's type, as FindFirstFile's attributes do;
 //   "/" counts as "\", doubled separators and a trailing separator are
 //   ignored, "." and ".." are applied, as Win32 path handling does. Paths
 //   may be as long as Windows allows with long paths on (32767). A folder
 //   lists its entries in the order they were added, unless a test sets the
 //   listing itself.
+// - GetTempPath's folder is the first of TMP, TEMP and USERPROFILE that is
+//   set, else C:\Windows.
 // - Text-mode files turn each "\n" written into "\r\n", like the Windows C
 //   runtime; binary modes write bytes as given.
 // - The ANSI code page is Windows-1252. The executable's path and the
 //   variables are held in UTF-16 and handed to the logic the way the Windows
-//   layer does; tests given bytes stand for their 1252 characters. A name
-//   the code page cannot carry is reached by the A calls only under its
-//   short name, so such a tree is made under the short path.
+//   layer does; tests given bytes stand for their 1252 characters. Names
+//   the code page cannot hold are set with setWideOnlyName, and
+//   GetShortPathNameW puts their short names in their place.
 // - Threads are recorded, not run, until the test runs them.
 // - exitProcess throws fake::ProcessExit so a test regains control.
 #pragma once
@@ -58,9 +61,6 @@ void failCommandLineSplit();  // splitCommandLine returns null
 void setEnv(const std::string& name, const std::string& value);
 void setEnvWide(const std::string& name, const std::u16string& value);
 void unsetEnv(const std::string& name);
-// The short form of path (GetShortPathNameW), which also begins every path
-// below it; it counts only for paths whose short form exists.
-void setShortName(const std::u16string& path, const std::string& shortPath);
 
 // --- Registry -------------------------------------------------------------------
 void addRegistryKey(const std::string& path);
@@ -82,6 +82,15 @@ void addFolderLink(const std::string& path, const std::string& target);
 // without an entry model entries that vanish between listing and use.
 void setListing(const std::string& folder, const std::vector<std::string>& names);
 void denyListing(const std::string& folder);
+// A pipe or device: it exists, but is neither a folder nor a regular file.
+void addSpecialFile(const std::string& path);
+// The entry at path has a name the ANSI code page cannot hold (the test
+// writes it in UTF-8). Listings give shortName in its place, and paths may
+// name the entry by it; without a short name a listing gives an empty name.
+void setWideOnlyName(const std::string& path, const std::string& shortName);
+// Reading the status of path fails (_stat, _access), as for a path too long
+// for the ANSI calls; listing it still works.
+void failStatus(const std::string& path);
 void makeUndeletable(const std::string& path);
 void failOpening(const std::string& path);
 

@@ -133,14 +133,13 @@ TEST_F(LaunchSequenceTest, PathsTheCodePageCannotCarryReachTheVmInTheirShortForm
   for (const Case& c : cases) {
     startOver();
     setUpWorkingMachine();
-    fake::addFile("C:\\Apps\\E5BA~1\\Veltrana\\Veltrana.exe", "MZ");
-    fake::addFolder("C:\\Users\\UKASZ~1\\Temp");
-    fake::addFolder("C:\\5DE5~1");
-    if (c.shortNames) {
-      fake::setShortName(u"C:\\Apps\\\u5E94\u7528", "C:\\Apps\\E5BA~1");
-      fake::setShortName(profile, "C:\\Users\\UKASZ~1");
-      fake::setShortName(u"C:\\\u5DE5\u5177", "C:\\5DE5~1");
-    }
+    // Named in UTF-8; the A calls reach them by their short names only.
+    fake::addFile("C:\\Apps\\应用\\Veltrana\\Veltrana.exe", "MZ");
+    fake::addFolder("C:\\Users\\Łukasz\\Temp");
+    fake::addFolder("C:\\工具");
+    fake::setWideOnlyName("C:\\Apps\\应用", c.shortNames ? "E5BA~1" : "");
+    fake::setWideOnlyName("C:\\Users\\Łukasz", c.shortNames ? "UKASZ~1" : "");
+    fake::setWideOnlyName("C:\\工具", c.shortNames ? "5DE5~1" : "");
     fake::setModulePathWide(install + u"\\Veltrana.exe");
     fake::setEnvWide("USERPROFILE", profile);
     fake::setEnvWide("TEMP", profile + u"\\Temp");

@@ -61,10 +61,19 @@ TEST_F(PolicyFileTest, QuickTimeFolderWithoutTrailingBackslash) {
             policyFor("C:/Apps/Veltrana/", "D:/QT/QTSystem"));
 }
 
-TEST_F(PolicyFileTest, PercentSignsInFolderNamesReachTheFileAsThemselves) {
-  writeAndBuild("C:\\100%s %n\\%%dir", "D:\\%d%x\\");
+TEST_F(PolicyFileTest, PercentHashAndDollarAreEncodedInTheGrantsAndTheOption) {
+  // Raw, the VM's policy parser would read them as escapes, a fragment and
+  // a property to expand, and the grant would never match.
+  const std::string temp = "C:\\T%1 #${tmp}";
+  fake::addFolder(temp);
+  fake::setEnv("TEMP", temp);
 
-  EXPECT_EQ(fake::fileContents(paths::kPolicyFile), policyFor("C:/100%s%20%n/%%dir/", "D:/%d%x/"));
+  writeAndBuild("C:\\100%s %n\\%%dir", "D:\\#1\\${user.home}\\");
+
+  EXPECT_EQ(fake::fileContents(temp + "\\Veltrana.exe.policy"),
+            policyFor("C:/100%25s%20%25n/%25%25dir/", "D:/%231/%24{user.home}/"));
+  EXPECT_EQ(policyOption,
+            "-Djava.security.policy=file:/C:/T%251%20%23%24{tmp}/Veltrana.exe.policy");
 }
 
 TEST_F(PolicyFileTest, EarlierFileIsReplacedWhenItCanBeDeleted) {
@@ -118,14 +127,43 @@ TEST_F(PolicyFileTest, TempFolderMustFitItsBuffer) {
   EXPECT_EQ(fake::countEvents("openFile"), 1);
 }
 
-TEST_F(PolicyFileTest, NoTempFolderMeansNoFile) {
-  fake::unsetEnv("TEMP");
+TEST_F(PolicyFileTest, UnusableTempFallsBackToTheSystemTempFolder) {
+  // GetTempPath's folder is TMP here; "-" leaves TEMP unset, and the last
+  // case cannot create the file in TEMP.
+  const std::string long260 = "C:\\" + std::string(257, 't');
+  for (const std::string temp : {"-", "", long260.c_str(), "C:\\AFile", "C:\\Gone", paths::kTemp}) {
+    startOver();
+    fake::addFile("C:\\AFile");
+    fake::failOpening(paths::kPolicyFile);
+    fake::addFolder("C:\\Tmp");
+    fake::setEnv("TMP", "C:\\Tmp\\");
+    temp == "-" ? fake::unsetEnv("TEMP") : fake::setEnv("TEMP", temp);
+
+    writeAndBuild(kProgramFilesInstall, kQuickTime);
+    EXPECT_EQ(fake::fileContents("C:\\Tmp\\Veltrana.exe.policy"),
+              policyFor("C:/Program%20Files/Veltrana/", "C:/Program%20Files/QuickTime/QTSystem/"))
+        << temp;
+    EXPECT_EQ(policyOption, "-Djava.security.policy=file:/C:/Tmp/Veltrana.exe.policy") << temp;
+  }
+}
+
+TEST_F(PolicyFileTest, FileThatCannotBeWrittenAnywhereIsLoggedAndTheLaunchGoesOn) {
+  fake::addFolder(paths::kProfile);
+  fake::setEnv("USERPROFILE", paths::kProfile);
+  fake::failOpening(paths::kPolicyFile);
+  fake::failOpening("C:\\Tmp\\Veltrana.exe.policy");
+  fake::addFolder("C:\\Tmp");
+  fake::setEnv("TMP", "C:\\Tmp");
 
   writeAndBuild(kProgramFilesInstall, kQuickTime);
 
-  EXPECT_EQ(fake::countEvents("openFile"), 0);
-  EXPECT_EQ(fake::countEvents("unlinkFile"), 0);
-  EXPECT_EQ(managerOption, "-Djava.security.manager");
+  EXPECT_NE(
+      sessionLog().find("\r\r\nError Launching: Can't write security policy file in C:\\Tmp\r"),
+      std::string::npos)
+      << sessionLog();
+  EXPECT_TRUE(fake::messageBoxes().empty());
+  // The option names the first place tried, as it would have been written.
+  EXPECT_EQ(policyOption, "-Djava.security.policy=file:/C:/Temp/Veltrana.exe.policy");
 }
 
 TEST_F(PolicyFileTest, FileThatCannotBeOpenedGetsNothingWritten) {
@@ -138,7 +176,7 @@ TEST_F(PolicyFileTest, FileThatCannotBeOpenedGetsNothingWritten) {
   EXPECT_EQ(policyOption, "-Djava.security.policy=file:/C:/Temp/Veltrana.exe.policy");
 }
 
-TEST(FileUrlPathTest, BackslashesAndBlanksOnly) {
+TEST(FileUrlPathTest, BackslashesBecomeSlashesAndUrlCharactersAreEncoded) {
   struct Case {
     std::string path;
     std::string single;
@@ -152,7 +190,9 @@ TEST(FileUrlPathTest, BackslashesAndBlanksOnly) {
        "C:/Program%%20Files/Veltrana/"},
       {"C:\\a   b", "C:/a%20%20%20b", "C:/a%%20%%20%%20b"},
       {" \\ ", "%20/%20", "%%20/%%20"},
-      {"D:\\50% off\\", "D:/50%%20off/", "D:/50%%%20off/"},
+      {"D:\\50% off\\", "D:/50%25%20off/", "D:/50%%25%%20off/"},
+      {"C:\\a#b$c%20", "C:/a%23b%24c%2520", "C:/a%%23b%%24c%%2520"},
+      {"C:\\${user.home}\\\"q\"", "C:/%24{user.home}/\"q\"", "C:/%%24{user.home}/\"q\""},
   };
   for (const Case& c : cases) {
     std::string single = c.path;

@@ -20,7 +20,8 @@
  *   loaded=<path of this DLL>           when the DLL is loaded
  *   create=version=0x...;nOptions=N;ignoreUnrecognized=N
  *   option=<text>                       each of the nOptions options, in order
- *   absent=<path>                       each class path entry that names nothing
+ *   missing=<entry>                     each class-path entry that names nothing
+ *   acp=<number>                        the ANSI code page of the process
  *   cwd=<current directory>             at creation
  *   FindClass=<name>, GetStaticMethodID=<name> <signature>
  *   NewObjectArray=<length>, NewStringUTF=<hex bytes>,
@@ -244,6 +245,20 @@ static void unexpectedCall(void) {
   ExitProcess(kUnexpectedCallExitCode);
 }
 
+/* Each class-path entry that names nothing, as the VM would find it. */
+static void reportMissingEntries(const char* option) {
+  static const char prefix[] = "-Djava.class.path=";
+  char* entries;
+  char* entry;
+  if (strncmp(option, prefix, sizeof prefix - 1) != 0) return;
+  entries = _strdup(option + sizeof prefix - 1);
+  if (entries == NULL) return;
+  for (entry = strtok(entries, ";"); entry != NULL; entry = strtok(NULL, ";")) {
+    if (GetFileAttributesA(entry) == INVALID_FILE_ATTRIBUTES) report("missing", entry);
+  }
+  free(entries);
+}
+
 static void fillWithUnexpected(void* table, size_t size) {
   void (**slot)(void) = (void (**)(void))table;
   size_t count = size / sizeof *slot;
@@ -271,19 +286,6 @@ static void buildTables(void) {
   vmFunctions.DestroyJavaVM = destroyJavaVM;
 }
 
-/* Looks each entry of the class path up the way a VM does, by ANSI name. */
-static void reportAbsentEntries(const char* option) {
-  static const char kPrefix[] = "-Djava.class.path=";
-  char* entries;
-  char* entry;
-  if (strncmp(option, kPrefix, sizeof kPrefix - 1) != 0) return;
-  entries = _strdup(option + sizeof kPrefix - 1);
-  for (entry = strtok(entries, ";"); entry != NULL; entry = strtok(NULL, ";")) {
-    if (GetFileAttributesA(entry) == INVALID_FILE_ATTRIBUTES) report("absent", entry);
-  }
-  free(entries);
-}
-
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
   JavaVMInitArgs* initArgs = (JavaVMInitArgs*)arguments;
   char text[MAX_PATH + 64];
@@ -298,7 +300,10 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
     report("option", initArgs->options[i].optionString);
     if (initArgs->options[i].extraInfo != NULL) report("problem", "option with extraInfo");
   }
-  for (i = 0; i < initArgs->nOptions; ++i) reportAbsentEntries(initArgs->options[i].optionString);
+  for (i = 0; i < initArgs->nOptions; ++i) {
+    reportMissingEntries(initArgs->options[i].optionString);
+  }
+  reportNumber("acp", (long)GetACP());
   if (GetCurrentDirectoryA(sizeof text, text) == 0) text[0] = '\0';
   report("cwd", text);
 

@@ -1,6 +1,7 @@
 """The security policy file in %TEMP% and the option that names it."""
 
-from wine_harness import PROGRAM_FILES, ROOT, TEMP, WineTestCase, run_tests
+from wine_harness import (PROFILE, PROGRAM_FILES, ROOT, TEMP, WineTestCase, log_entry_pattern,
+                          run_tests)
 
 INSTALL = PROGRAM_FILES + "\\Veltrana"
 
@@ -50,9 +51,10 @@ class PolicyFile(WineTestCase):
         self.write(temp + "\\other.tmp")
         run = self.launch(folder=install, env={"TEMP": temp})
         self.assertCompleteRun(run)
+        self.assertEqual(run.values("acp"), ["1252"])
         class_path = run.options()[0]
         self.assertNotIn("?", class_path)
-        self.assertEqual(run.values("absent"), [PROGRAM_FILES + "\\QuickTime\\QTSystem\\QTJava.zip"])
+        self.assertEqual(run.values("missing"), [PROGRAM_FILES + "\\QuickTime\\QTSystem\\QTJava.zip"])
         folder = class_path[len("-Djava.class.path="):].split(";")[0][:-len("\\Veltrana.jar")]
         self.assertIn(folder + "\\lib\\a.jar;", class_path)
         grant = 'grant codeBase "file:/' + folder.replace("\\", "/") + '/-"'
@@ -69,6 +71,30 @@ class PolicyFile(WineTestCase):
             run.options()[3],
             "-Djava.security.policy=file:/C:/vt/Local%20Settings/Temp/Veltrana.exe.policy")
 
+    def test_unusable_temp_falls_back_to_the_system_temporary_folder(self):
+        # GetTempPath: TMP first, then TEMP, then the profile folder. When
+        # no folder takes the file, the session log says where it failed.
+        systemp, nowhere = ROOT + "\\systemp", ROOT + "\\nowhere"
+        self.write(systemp + "\\other.tmp")
+        self.write(ROOT + "\\a-file")
+        cases = [("unset", {"TEMP": None, "TMP": systemp}, systemp),
+                 ("unset, and no TMP", {"TEMP": None, "TMP": None}, PROFILE),
+                 ("a file", {"TEMP": ROOT + "\\a-file", "TMP": systemp}, systemp),
+                 ("nowhere", {"TEMP": None, "TMP": nowhere}, None)]
+        for name, env, folder in cases:
+            with self.subTest(name):
+                run = self.launch(folder=INSTALL, env=env)
+                self.assertCompleteRun(run)
+                if folder is None:
+                    self.assertRegex(self.session_log(), b"^" + log_entry_pattern(
+                        "Can't write security policy file in " + nowhere, False) + b"$")
+                    continue
+                self.assertEqual(self.read(folder + "\\Veltrana.exe.policy"),
+                                 policy("C:/Program%20Files/Veltrana/",
+                                        "C:/Program%20Files/QuickTime/QTSystem/"))
+                self.assertEqual(run.options()[3], "-Djava.security.policy=file:/" +
+                                 folder.replace("\\", "/") + "/Veltrana.exe.policy")
+                self.assertIsNone(self.session_log())
 
 if __name__ == "__main__":
     run_tests()

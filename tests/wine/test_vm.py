@@ -62,6 +62,20 @@ class VmOptions(WineTestCase):
                                                   INSTALL + "\\lib\\sub\\a.zip"])
         self.assertNotIn("loop", archives)
 
+    def test_lib_names_outside_the_code_page_arrive_by_their_short_names(self):
+        # In a Western code page the Chinese names have no bytes of their
+        # own; the ANSI listing would give "??.jar", which names nothing.
+        self.install(folder=INSTALL + "2", lib=("中文.jar", "日本\\x.jar", "café.jar"))
+        run = self.launch(folder=INSTALL + "2")
+        self.assertCompleteRun(run)
+        self.assertEqual(run.values("acp"), ["1252"])
+        lib = INSTALL + "2\\lib\\"
+        archives = run.options()[0].split(lib + ";")[1].split(";")[:-1]
+        self.assertEqual(len(archives), 3, archives)
+        self.assertIn(lib + "caf\xe9.jar", archives)  # held by the code page: as it is
+        self.assertEqual([a for a in archives if "?" in a], [])
+        self.assertEqual([a for a in run.values("missing") if a.startswith(lib)], [])
+
 
 class MainArguments(WineTestCase):
     def test_command_line_reaches_main(self):
