@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "diag/launch_trace.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
@@ -49,6 +50,7 @@ void logLaunchError(const char* message, bool fatal) {
   std::string errorText = fatal ? "Fatal Error Launching: " : "Error Launching: ";
   errorText += message;
   std::string timeText = platform::localTimeText();
+  traceReport(errorText, fatal);
 
   appendLogEntry(errorText, timeText);
 

@@ -1,5 +1,6 @@
 #include "launcher/launch_sequence.h"
 
+#include "diag/launch_trace.h"
 #include "launcher/instance_guard.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
@@ -38,35 +39,52 @@ std::string findInstallDir() {
 }
 
 int runLauncher() {
+  // Off unless VELTRANA_TRACE is set; then each stage leaves a marker.
+  startLaunchTrace();
+
   // 1. Single-instance guard.
-  if (!acquireInstanceGuard()) {
-    return 1;
+  traceStage(1);
+  bool nameTaken = acquireInstanceGuard();
+  traceGuard(nameTaken);
+  if (!nameTaken) {
+    return traceExit(1);
   }
   // 2. The worker that gives the name up after 30 seconds.
+  traceStage(2);
   startReleaseWorker();
 
   // 3. Install folder.
+  traceStage(3);
   std::string installDir = findInstallDir();
+  traceInstallDir(installDir);
 
   // 4. Java runtime.
+  traceStage(4);
   findJavaRuntime(installDir);
-  CreateJavaVmFunction createJavaVmEntry = loadJavaRuntime();
+  traceRuntimeChosen(installDir);
+  CreateJavaVmFunction createJavaVmEntry = traceCreation(loadJavaRuntime());
 
   // 5. Search path and QuickTime folder.
+  traceStage(5);
   std::string searchPath = readSearchPath();
   std::string quickTimeDir = findQuickTimeDir();
 
   // 6. Security policy file.
+  traceStage(6);
   std::string policyFilePath = writePolicyFile(installDir, quickTimeDir);
+  tracePolicyFile(policyFilePath);
   std::string securityManagerOption;
   std::string securityPolicyOption;
   buildSecurityOptions(policyFilePath, securityManagerOption, securityPolicyOption);
 
   // 7. Library path and class path.
+  traceStage(7);
   std::string libraryPath = buildLibraryPath(installDir, searchPath, quickTimeDir);
   buildClassPath(installDir, quickTimeDir, javaHomeDir);
+  traceClassPathScan(installDir);
 
   // 8. VM options and creation.
+  traceStage(8);
   std::vector<std::string> options =
       buildVmOptions(classPath, libraryPath, securityManagerOption, securityPolicyOption);
   JavaVM* vm = nullptr;
@@ -74,8 +92,10 @@ int runLauncher() {
   createJavaVm(createJavaVmEntry, options, &vm, &env);
 
   // 9. The application's main, then shutdown.
+  traceStage(9);
   invokeMain(vm, env);
 
   // 10.
-  return 0;
+  traceStage(10);
+  return traceExit(0);
 }

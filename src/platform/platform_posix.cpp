@@ -32,6 +32,9 @@ namespace {
 
 // Win32 code for the one case where no errno value says the same.
 constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
+// A library that could not be loaded; its text is the loader's own reason.
+constexpr unsigned long kErrorModuleNotFound = 126;
+thread_local std::string lastLoadError;
 
 thread_local unsigned long lastError = kErrorSuccess;
 
@@ -254,6 +257,8 @@ std::string formatMessage(unsigned long code) {
       return "More data is available.";
     case kErrorEnvironmentVariableNotFound:
       return "The system could not find the environment option that was entered.";
+    case kErrorModuleNotFound:
+      return lastLoadError;
     default:
       return std::strerror(static_cast<int>(code));
   }
@@ -601,7 +606,9 @@ bool createThread(ThreadRoutine routine, void* parameter) {
 LibraryHandle loadLibrary(const char* path) {
   void* library = ::dlopen(path, RTLD_NOW | RTLD_GLOBAL);
   if (library == nullptr) {
-    lastError = kErrorFileNotFound;
+    const char* reason = ::dlerror();
+    lastLoadError = reason != nullptr ? reason : "";
+    lastError = kErrorModuleNotFound;
   }
   return library;
 }

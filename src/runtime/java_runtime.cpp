@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "diag/session_log.h"
+#include "diag/traced_platform.h"
 #include "platform/conventions.h"
 
 char jreCurrentVersion[kJreCurrentVersionSize];
@@ -15,7 +16,7 @@ namespace {
 const char* const kMakerKey = "SOFTWARE\\Orrindale";
 const char* const kJavaVendorKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 
-bool exists(const std::string& path) { return platform::statPath(path.c_str(), nullptr) == 0; }
+bool exists(const std::string& path) { return traced::statPath(path.c_str(), nullptr) == 0; }
 
 // Copies text into a fixed buffer when it fits with its terminator.
 bool copyIfFits(const std::string& text, char* buffer, std::size_t capacity) {
@@ -39,7 +40,7 @@ bool findPrivateRuntime(const std::string& installDir) {
   std::string jreHome;
 
   platform::RegKey makerKey = nullptr;
-  if (platform::regOpenKey(kMakerKey, &makerKey) != 0) {
+  if (traced::regOpenKey(kMakerKey, &makerKey) != 0) {
     // Without the maker's key the fallback folder is not tried either.
     return false;
   }
@@ -78,7 +79,7 @@ bool findPrivateRuntime(const std::string& installDir) {
 // keys cannot be opened.
 void findVendorRuntime() {
   platform::RegKey vendorKey = nullptr;
-  if (platform::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
+  if (traced::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
     logLaunchError("Can't locate JRE[Java Runtime Environment]", true);
   }
   // Without a version the key's path would end in the separator, which
@@ -90,7 +91,7 @@ void findVendorRuntime() {
 
   std::string jreVersionKey = std::string(kJavaVendorKey) + "\\" + jreCurrentVersion;
   platform::RegKey versionKey = nullptr;
-  if (platform::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
+  if (traced::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
     logLaunchError("Can't locate JRE[CurrentVersion]", true);
   }
   // Neither path is checked: loading the library is the test.
@@ -106,7 +107,7 @@ bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
                       unsigned long capacity) {
   unsigned long type = 0;
   unsigned long size = 0;
-  if (platform::regQueryValue(key, name, &type, nullptr, &size) != 0) {
+  if (traced::regQueryValue(key, name, &type, nullptr, &size) != 0) {
     return false;
   }
   if (type != platform::kRegSz && type != platform::kRegExpandSz) {
@@ -115,18 +116,20 @@ bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
   // Refuse a value that could not fit with its terminator, rather than cut
   // a path into one that names something else.
   if (size > capacity) {
+    traced::registryValueTooLarge(key, name, capacity);
     return false;
   }
   std::vector<char> bytes(size + 1, '\0');
   unsigned long received = size;
-  if (platform::regQueryValue(key, name, &type, reinterpret_cast<unsigned char*>(bytes.data()),
-                              &received) != 0 ||
+  if (traced::regQueryValue(key, name, &type, reinterpret_cast<unsigned char*>(bytes.data()),
+                            &received) != 0 ||
       received > size) {
     return false;
   }
   // Text stored without its terminator gets one, when there is room.
   std::size_t length = strnlen(bytes.data(), received);
   if (length + 1 > capacity) {
+    traced::registryValueTooLarge(key, name, capacity);
     return false;
   }
   std::memcpy(buffer, bytes.data(), length);
@@ -147,19 +150,19 @@ CreateJavaVmFunction loadJavaRuntime() {
   // it at the root of the current drive.
   if (conventions::kSupportLibrary != nullptr && javaHomeDir[0] != '\0') {
     std::string supportLibPath = std::string(javaHomeDir) + conventions::kSupportLibrary;
-    if (exists(supportLibPath) && platform::loadLibrary(supportLibPath.c_str()) == nullptr) {
+    if (exists(supportLibPath) && traced::loadLibrary(supportLibPath.c_str()) == nullptr) {
       logLaunchError("Error loading msvcr71.dll", false);
     }
   }
 
   // An empty name would be searched for, not loaded from a known place.
   platform::LibraryHandle vmLibrary =
-      runtimeLibPath[0] != '\0' ? platform::loadLibrary(runtimeLibPath) : nullptr;
+      runtimeLibPath[0] != '\0' ? traced::loadLibrary(runtimeLibPath) : nullptr;
   if (vmLibrary == nullptr) {
     logLaunchError("Error loading JVM", true);
   }
-  auto createJavaVm = reinterpret_cast<CreateJavaVmFunction>(
-      platform::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
+  auto createJavaVm =
+      reinterpret_cast<CreateJavaVmFunction>(traced::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
   if (createJavaVm == nullptr) {
     // A library without the entry point is no usable VM.
     logLaunchError("Error loading JVM", true);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "diag/session_log.h"
+#include "diag/traced_platform.h"
 #include "platform/platform.h"
 #include "vm/modified_utf8.h"
 
@@ -33,7 +34,7 @@ jobjectArray buildArgumentArray(JNIEnv* env, jclass stringClass,
 }  // namespace
 
 void invokeMain(JavaVM* vm, JNIEnv* env) {
-  jclass mainClass = env->FindClass("com/kvn/vt/Veltrana");
+  jclass mainClass = traced::findClass(env, "com/kvn/vt/Veltrana");
   if (mainClass == nullptr) {
     logLaunchError("Failed to find main class", true);
   }
@@ -54,10 +55,10 @@ void invokeMain(JavaVM* vm, JNIEnv* env) {
   platform::CommandLineHandle argVector = platform::splitCommandLine(args);
   jobjectArray mainArgs = buildArgumentArray(env, stringClass, args, argVector != nullptr);
 
-  env->CallStaticVoidMethod(mainClass, mainMethod, mainArgs);
+  traced::callStaticVoidMethod(env, mainClass, mainMethod, mainArgs);
   describePendingException(env);
 
-  vm->DestroyJavaVM();
+  traced::destroyJavaVm(vm);
   if (argVector != nullptr) {
     platform::releaseCommandLine(argVector);
   }

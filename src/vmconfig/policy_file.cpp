@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "diag/session_log.h"
+#include "diag/traced_platform.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
@@ -37,10 +38,10 @@ bool readTempFolder(unsigned long (*read)(char*, unsigned long), std::string& fo
 // an earlier file that cannot be deleted is there to serve this launch.
 bool placePolicyFile(const std::string& policyFilePath, const std::string& installDir,
                      const std::string& quickTimeDir) {
-  if (platform::unlinkFile(policyFilePath.c_str()) == -1) {
+  if (traced::unlinkFile(policyFilePath.c_str()) == -1) {
     platform::removeFile(policyFilePath.c_str());
   }
-  if (platform::statPath(policyFilePath.c_str(), nullptr) == 0) {
+  if (traced::statPath(policyFilePath.c_str(), nullptr) == 0) {
     return true;
   }
 
@@ -50,7 +51,7 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
   std::string quickTimeGrantPath = quickTimeDir;
   toFileUrlPath(quickTimeGrantPath, false);
 
-  platform::FileHandle file = platform::createPrivateFile(policyFilePath.c_str());
+  platform::FileHandle file = traced::createPrivateFile(policyFilePath.c_str());
   if (file == nullptr) {
     return false;
   }

@@ -1,10 +1,11 @@
 """Launches that cannot go on: the message on standard error, the session log, exit code 1."""
 
 import os
+import subprocess
 import unittest
 import zipfile
 
-from launcher_env import LOG_ENTRY, Installation
+from launcher_env import JDK_HOME, LOG_ENTRY, Installation
 
 
 class FatalErrorTest(unittest.TestCase):
@@ -80,6 +81,33 @@ class FatalErrorTest(unittest.TestCase):
         entries = list(LOG_ENTRY.finditer(rest))
         self.assertEqual(len(entries), 2)
         self.assertEqual(b"".join(m.group(0) for m in entries), rest)
+
+    def test_runtime_refusing_the_security_manager_leaves_its_words_in_the_trace(self):
+        # A runtime that refuses the security manager, as JDK 24 and later
+        # do: the VM's options from _JAVA_OPTIONS come last, so this
+        # manager, whose constructor throws, replaces the default one.
+        classes = self.inst.path("refuser")
+        os.makedirs(classes)
+        source = os.path.join(classes, "Refuser.java")
+        with open(source, "w", encoding="utf-8") as file:
+            file.write("public class Refuser extends SecurityManager { public Refuser() {"
+                       ' throw new UnsupportedOperationException("The Security Manager is'
+                       ' not supported"); } }\n')
+        subprocess.run([os.path.join(JDK_HOME, "bin", "javac"), "-nowarn", "-d", classes, source],
+                       check=True, capture_output=True)
+        trace = self.inst.path("trace.txt")
+        self.inst.env.update(VELTRANA_TRACE=trace, _JAVA_OPTIONS=(
+            "-Djava.security.manager=Refuser -Xbootclasspath/a:" + classes))
+
+        result = self.inst.run()
+        self.assertEqual(result.returncode, 1, result.describe())
+        with open(trace, encoding="utf-8") as file:
+            text = file.read()
+        self.assertIn("JNI_CreateJavaVM called", text)
+        self.assertIn("VM: Error occurred during initialization of VM", text)
+        self.assertIn("The Security Manager is not supported", text)
+        self.assertIn("the VM aborts and ends the process", text)
+        self.assertNotIn("JNI_CreateJavaVM returned", text)
 
 
 if __name__ == "__main__":

@@ -28,10 +28,12 @@ struct State {
   bool created = false;
   bool destroyed = false;
   bool exceptionPending = false;
+  std::string pendingClass;  // the pending exception's class, as getName gives it
 };
 
 State state;
 char mainMethodToken;
+char getNameToken;
 
 JNINativeInterface_ nativeTable;
 JNIInvokeInterface_ invokeTable;
@@ -64,7 +66,10 @@ void record(JNIEnv* env, const std::string& call) {
   }
 }
 
-void raise() { state.exceptionPending = true; }
+void raise(const std::string& className) {
+  state.exceptionPending = true;
+  state.pendingClass = className;
+}
 
 jclass JNICALL findClass(JNIEnv* env, const char* name) {
   record(env, std::string("FindClass ") + name);
@@ -74,7 +79,7 @@ jclass JNICALL findClass(JNIEnv* env, const char* name) {
                  (text != kMainClassName && text != kStringClassName);
   if (missing) {
     if (state.behaviour.lookupFailureLeavesException) {
-      raise();
+      raise("java.lang.NoClassDefFoundError");
     }
     return nullptr;
   }
@@ -91,7 +96,7 @@ jmethodID JNICALL getStaticMethodId(JNIEnv* env, jclass cls, const char* name,
                !state.behaviour.mainMethodMissing;
   if (!found) {
     if (state.behaviour.lookupFailureLeavesException) {
-      raise();
+      raise("java.lang.NoSuchMethodError");
     }
     return nullptr;
   }
@@ -100,8 +105,55 @@ jmethodID JNICALL getStaticMethodId(JNIEnv* env, jclass cls, const char* name,
 
 jthrowable JNICALL exceptionOccurred(JNIEnv* env) {
   record(env, "ExceptionOccurred");
-  return state.exceptionPending ? reinterpret_cast<jthrowable>(newObject(Kind::Throwable, ""))
-                                : nullptr;
+  return state.exceptionPending
+             ? reinterpret_cast<jthrowable>(newObject(Kind::Throwable, state.pendingClass))
+             : nullptr;
+}
+
+// What naming a pending exception's class takes: clear it, ask its class
+// for getName, throw it again.
+void JNICALL exceptionClear(JNIEnv* env) {
+  record(env, "ExceptionClear");
+  state.exceptionPending = false;
+}
+
+jint JNICALL throwObject(JNIEnv* env, jthrowable thrown) {
+  record(env, "Throw");
+  Object* object = objectOf(thrown, Kind::Throwable);
+  raise(object != nullptr ? object->text : "?");
+  return 0;
+}
+
+jclass JNICALL getObjectClass(JNIEnv* env, jobject object) {
+  record(env, "GetObjectClass");
+  Object* thrown = objectOf(object, Kind::Throwable);
+  return reinterpret_cast<jclass>(
+      newObject(Kind::Class, thrown != nullptr ? thrown->text : "java.lang.Class"));
+}
+
+jmethodID JNICALL getMethodId(JNIEnv* env, jclass, const char* name, const char* signature) {
+  record(env, std::string("GetMethodID ") + name + " " + signature);
+  return reinterpret_cast<jmethodID>(&getNameToken);
+}
+
+jobject JNICALL callObjectMethodV(JNIEnv* env, jobject object, jmethodID method, va_list) {
+  record(env, "CallObjectMethod");
+  Object* owner = objectOf(object, Kind::Class);
+  if (owner == nullptr || method != reinterpret_cast<jmethodID>(&getNameToken)) {
+    state.misuses.push_back("CallObjectMethod on something other than Class.getName");
+    return nullptr;
+  }
+  return reinterpret_cast<jobject>(newObject(Kind::String, owner->text));
+}
+
+const char* JNICALL getStringUtfChars(JNIEnv* env, jstring text, jboolean*) {
+  record(env, "GetStringUTFChars");
+  Object* object = objectOf(text, Kind::String);
+  return object != nullptr ? object->text.c_str() : nullptr;
+}
+
+void JNICALL releaseStringUtfChars(JNIEnv* env, jstring, const char*) {
+  record(env, "ReleaseStringUTFChars");
 }
 
 void JNICALL exceptionDescribe(JNIEnv* env) {
@@ -171,7 +223,7 @@ void JNICALL callStaticVoidMethodV(JNIEnv* env, jclass cls, jmethodID method, va
     }
   }
   if (state.behaviour.mainThrows) {
-    raise();
+    raise("java.lang.IllegalStateException");
   }
 }
 
@@ -232,6 +284,13 @@ void reset() {
   nativeTable.GetStaticMethodID = getStaticMethodId;
   nativeTable.ExceptionOccurred = exceptionOccurred;
   nativeTable.ExceptionDescribe = exceptionDescribe;
+  nativeTable.ExceptionClear = exceptionClear;
+  nativeTable.Throw = throwObject;
+  nativeTable.GetObjectClass = getObjectClass;
+  nativeTable.GetMethodID = getMethodId;
+  nativeTable.CallObjectMethodV = callObjectMethodV;
+  nativeTable.GetStringUTFChars = getStringUtfChars;
+  nativeTable.ReleaseStringUTFChars = releaseStringUtfChars;
   nativeTable.FatalError = fatalError;
   nativeTable.NewObjectArray = newObjectArray;
   nativeTable.NewStringUTF = newStringUtf;

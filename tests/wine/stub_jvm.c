@@ -31,6 +31,9 @@
  *   ExceptionDescribe, DestroyJavaVM, FatalError=<text>
  *   problem=<text>                      a call the launcher should not make
  *
+ * Given the "vfprintf" hook option, it prints one line through the hook;
+ * it also writes one line to its standard output handle.
+ *
  * FatalError ends the process with kFatalErrorExitCode; any JNI function the
  * stub does not implement ends it with kUnexpectedCallExitCode. */
 /* This library is the one that implements the invocation entry point. */
@@ -286,9 +289,19 @@ static void buildTables(void) {
   vmFunctions.DestroyJavaVM = destroyJavaVM;
 }
 
+typedef jint(JNICALL* PrintHook)(FILE* stream, const char* format, va_list args);
+
+static void printThroughHook(PrintHook hook, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  hook(stdout, format, args);
+  va_end(args);
+}
+
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
   JavaVMInitArgs* initArgs = (JavaVMInitArgs*)arguments;
   char text[MAX_PATH + 64];
+  DWORD written;
   jint i;
 
   readSetting("VELTRANA_STUB_MODE", mode, sizeof mode);
@@ -297,9 +310,17 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
            (int)initArgs->ignoreUnrecognized);
   report("create", text);
   for (i = 0; i < initArgs->nOptions; ++i) {
-    report("option", initArgs->options[i].optionString);
-    if (initArgs->options[i].extraInfo != NULL) report("problem", "option with extraInfo");
+    const char* option = initArgs->options[i].optionString;
+    void* extraInfo = initArgs->options[i].extraInfo;
+    report("option", option);
+    if (extraInfo != NULL && strcmp(option, "vfprintf") == 0) {
+      printThroughHook((PrintHook)extraInfo, "stub VM: %s %d\n", "hook", 42);
+    } else if (extraInfo != NULL && strcmp(option, "exit") != 0 && strcmp(option, "abort") != 0) {
+      report("problem", "option with extraInfo");
+    }
   }
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "stub VM on standard output\r\n", 28, &written,
+            NULL);
   for (i = 0; i < initArgs->nOptions; ++i) {
     reportMissingEntries(initArgs->options[i].optionString);
   }

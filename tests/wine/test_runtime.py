@@ -3,7 +3,7 @@ runtime's libraries, and how a runtime that cannot be used is reported."""
 
 import shutil
 
-from wine_harness import (JRE, MAKER_KEY, ROOT, VENDOR_KEY, WineTestCase, host_path,
+from wine_harness import (JRE, MAKER_KEY, PROFILE, ROOT, VENDOR_KEY, WineTestCase, host_path,
                           log_entry_pattern, run_tests)
 
 APPS = ROOT + "\\Apps"
@@ -128,6 +128,21 @@ class UnusableRuntime(WineTestCase):
                          [home + "\\bin\\msvcr71.dll", home + "\\bin\\client\\jvm.dll"])
         self.assertRegex(self.session_log(),
                          b"^" + log_entry_pattern("Error loading msvcr71.dll", False) + b"$")
+
+    def test_vm_library_for_another_machine_is_explained_in_the_trace(self):
+        # The stand-in VM marked as an x86-64 image: the loader refuses it.
+        self.runtime(VENDOR_HOME, support=None)
+        vm = bytearray(self.read(VENDOR_VM))
+        header = int.from_bytes(vm[0x3C:0x40], "little")
+        vm[header + 4:header + 6] = (0x8664).to_bytes(2, "little")
+        self.write(VENDOR_VM, bytes(vm))
+        self.set_registry(vendor=vendor_keys())
+        run = self.launch(env={"VELTRANA_TRACE": "1"})
+        self.assertFatal(run, "Error loading JVM")
+        trace = self.read(PROFILE + "\\Logs\\Veltrana Launch Trace.txt").decode("latin-1")
+        self.assertIn("library not loaded: " + VENDOR_VM + ": error 193: ", trace)
+        self.assertIn("hint: this runtime is not a 32-bit one", trace)
+        self.assertIn("Fatal Error Launching: Error loading JVM", trace)
 
 
 if __name__ == "__main__":

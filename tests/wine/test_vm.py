@@ -62,6 +62,15 @@ class VmOptions(WineTestCase):
                                                   INSTALL + "\\lib\\sub\\a.zip"])
         self.assertNotIn("loop", archives)
 
+    def test_trace_mode_hands_the_vm_its_hooks_and_keeps_what_it_prints(self):
+        run = self.launch(env={"VELTRANA_TRACE": ROOT + "\\trace.txt"})
+        self.assertCompleteRun(run)
+        self.assertEqual(run.options()[7:], ["vfprintf", "exit", "abort"])
+        trace = self.read(ROOT + "\\trace.txt").decode("latin-1")
+        for line in ("VM option 7: -Xmx512m", "VM: stub VM: hook 42",
+                     "stub VM on standard output", "main returned after ", "exit code 0"):
+            self.assertIn(line, trace)
+
     def test_lib_names_outside_the_code_page_arrive_by_their_short_names(self):
         # In a Western code page the Chinese names have no bytes of their
         # own; the ANSI listing would give "??.jar", which names nothing.
