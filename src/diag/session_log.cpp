@@ -20,7 +20,8 @@ void writePiece(platform::FileHandle file, const std::string& piece) {
 // is skipped and the caller carries on.
 void appendLogEntry(const std::string& errorText, const std::string& timeText) {
   const char* profile = platform::getEnv(conventions::kProfileVariable);
-  if (profile == nullptr) {
+  // An empty value names no folder (it would put the log at the root).
+  if (profile == nullptr || profile[0] == '\0') {
     return;
   }
   std::string logsFolder = std::string(profile) + conventions::kLogsFolder;

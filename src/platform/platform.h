@@ -100,6 +100,11 @@ bool getCurrentDirectory(std::string& path);  // GetCurrentDirectoryA
 // RegOpenKeyExA: 0 and an open key on success, any other value on failure.
 long regOpenKey(const char* subKey, RegKey* key);
 
+// Why the registry cannot be read at all, as a message for the user, or
+// empty when it can. Only the POSIX layer, whose registry is a file, ever has
+// a problem to report; the stage that first reads the registry checks it.
+std::string registryProblem();
+
 // RegQueryValueExA: with data null, stores the value's size in bytes in
 // *size and returns 0. With a buffer, copies the value when it fits in
 // *size bytes and returns 0, or returns kErrorMoreData (storing the size

@@ -1,17 +1,16 @@
-// The platform seam on Linux. Windows services without a POSIX equal get a
-// small stand-in here: the named mutex is an advisory lock on a per-user file, and the
-// message box is a line on standard error plus, where a desktop is running,
-// a dialog from zenity or kdialog.
+// The platform seam on Linux: processes, environment, files and folders,
+// threads, libraries and time. The stand-ins for Windows services without a
+// POSIX equal have files of their own: the registry (registry_file_posix),
+// the named mutex (lock_file_mutex_posix), the message box
+// (message_box_posix), TEMP (private_folder_posix) and the wide command line
+// (command_line_posix).
 #include "platform/platform_posix.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <spawn.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,8 +22,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-
-extern char** environ;
 
 namespace platform {
 
@@ -40,114 +37,7 @@ thread_local unsigned long lastError = kErrorSuccess;
 
 void setErrnoAsLastError() { lastError = static_cast<unsigned long>(errno); }
 
-// --- Private temporary folder -------------------------------------------------
-
-// "${TMPDIR:-/tmp}/veltrana-<uid>", created when missing. The temporary
-// folder is shared with other users, so the folder is used only when it is
-// ours alone: otherwise another user could plant or redirect our files.
-bool privateTempFolder(std::string& folder) {
-  const char* base = std::getenv("TMPDIR");
-  folder = (base != nullptr && base[0] != '\0') ? base : "/tmp";
-  while (!folder.empty() && folder.back() == '/') {
-    folder.pop_back();
-  }
-  folder += "/veltrana-" + std::to_string(::geteuid());
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    setErrnoAsLastError();
-    return false;
-  }
-  return isPrivateFolder(folder.c_str(), ::geteuid());
-}
-
-// --- Command line -----------------------------------------------------------
-
-std::vector<std::string> commandLine;
-bool commandLineKept = false;
-
-struct ArgumentVector {
-  std::vector<std::u16string> args;
-};
-
-void appendUtf16(std::u16string& out, unsigned long codePoint) {
-  if (codePoint >= 0x10000) {
-    codePoint -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (codePoint >> 10));
-    out += static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
-  } else {
-    out += static_cast<char16_t>(codePoint);
-  }
-}
-
-// Strict UTF-8: overlong forms, surrogates and values above U+10FFFF are
-// invalid. Each invalid byte, or each incomplete sequence, becomes one
-// U+FFFD and decoding goes on at the next byte that does not belong to it.
-std::u16string decodeUtf8(const std::string& text) {
-  std::u16string out;
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    unsigned char lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      out += static_cast<char16_t>(lead);
-      ++i;
-      continue;
-    }
-    int length = 0;
-    unsigned long codePoint = 0;
-    unsigned char low = 0x80;  // range allowed for the second byte
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      codePoint = lead & 0x0F;
-      if (lead == 0xE0) {
-        low = 0xA0;  // no overlong forms
-      } else if (lead == 0xED) {
-        high = 0x9F;  // no surrogates
-      }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      codePoint = lead & 0x07;
-      if (lead == 0xF0) {
-        low = 0x90;
-      } else if (lead == 0xF4) {
-        high = 0x8F;  // nothing above U+10FFFF
-      }
-    } else {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    std::size_t next = i + 1;
-    int taken = 1;
-    while (taken < length && next < n) {
-      unsigned char byte = static_cast<unsigned char>(text[next]);
-      unsigned char min = taken == 1 ? low : 0x80;
-      unsigned char max = taken == 1 ? high : 0xBF;
-      if (byte < min || byte > max) {
-        break;
-      }
-      codePoint = (codePoint << 6) | (byte & 0x3F);
-      ++next;
-      ++taken;
-    }
-    if (taken == length) {
-      appendUtf16(out, codePoint);
-    } else {
-      out += u'\uFFFD';
-    }
-    i = next;
-  }
-  return out;
-}
-
-// --- Mutex stand-in and threads ---------------------------------------------
-
-struct LockFileMutex {
-  int fd;  // -1 for a mutex without a name
-};
+// --- Threads -------------------------------------------------------------------
 
 struct ThreadStart {
   ThreadRoutine routine;
@@ -159,40 +49,6 @@ void* runThread(void* parameter) {
   delete static_cast<ThreadStart*>(parameter);
   start.routine(start.parameter);
   return nullptr;
-}
-
-// --- Dialog -------------------------------------------------------------------
-
-// Runs program with args, no shell between, and waits for it to end. Its
-// own output is dropped so that our standard error stays one line per box.
-void runAndWait(const std::string& program, const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  if (posix_spawn_file_actions_init(&actions) != 0) {
-    return;
-  }
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t child;
-  int result = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (result != 0) {
-    return;
-  }
-  int status;
-  while (::waitpid(child, &status, 0) == -1 && errno == EINTR) {
-  }
-}
-
-bool hasDisplay() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 != nullptr && x11[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
 }
 
 }  // namespace
@@ -223,6 +79,40 @@ std::string findOnPath(const char* name) {
     }
     start = end + 1;
   }
+}
+
+bool readRegularFile(const char* path, std::size_t limit, std::string& contents) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is then
+  // refused as not a regular file.
+  int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    setErrnoAsLastError();
+    return false;
+  }
+  struct stat status;
+  bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+            static_cast<unsigned long long>(status.st_size) <= limit;
+  contents.clear();
+  char chunk[65536];
+  while (ok) {
+    ssize_t count = ::read(fd, chunk, sizeof chunk);
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count <= 0) {
+      ok = count == 0;
+      break;
+    }
+    contents.append(chunk, static_cast<std::size_t>(count));
+    // A file that grows while it is read is held to the same limit.
+    ok = contents.size() <= limit;
+  }
+  ::close(fd);
+  if (!ok) {
+    lastError = EINVAL;
+    contents.clear();
+  }
+  return ok;
 }
 
 // --- Process ------------------------------------------------------------------
@@ -266,28 +156,6 @@ std::string formatMessage(unsigned long code) {
 
 void exitProcess(int code) { std::exit(code); }
 
-// --- Command line -------------------------------------------------------------
-
-void setCommandLine(int argc, char** argv) {
-  commandLine.assign(argv, argv + argc);
-  commandLineKept = true;
-}
-
-CommandLineHandle splitCommandLine(std::vector<std::u16string>& args) {
-  if (!commandLineKept) {
-    lastError = kErrorInvalidParameter;
-    return nullptr;
-  }
-  ArgumentVector* vector = new ArgumentVector();
-  for (const std::string& arg : commandLine) {
-    vector->args.push_back(decodeUtf8(arg));
-  }
-  args = vector->args;
-  return vector;
-}
-
-void releaseCommandLine(CommandLineHandle vector) { delete static_cast<ArgumentVector*>(vector); }
-
 // --- Environment --------------------------------------------------------------
 
 const char* getEnv(const char* name) { return std::getenv(name); }
@@ -304,46 +172,6 @@ unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned lo
   }
   std::memcpy(buffer, value, length + 1);
   return static_cast<unsigned long>(length);
-}
-
-unsigned long getTempFolder(char* buffer, unsigned long size) {
-  std::string folder;
-  if (!privateTempFolder(folder)) {
-    return 0;
-  }
-  if (folder.size() + 1 > size) {
-    return static_cast<unsigned long>(folder.size() + 1);
-  }
-  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
-  return static_cast<unsigned long>(folder.size());
-}
-
-unsigned long getSystemTempFolder(char* /*buffer*/, unsigned long /*size*/) {
-  // getTempFolder already falls back as far as a private folder can.
-  lastError = kErrorEnvironmentVariableNotFound;
-  return 0;
-}
-
-bool isPrivateFolder(const char* path, uid_t owner) {
-  // Opened without following a final link, then checked through the open
-  // descriptor, so what is checked is the folder itself.
-  int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    setErrnoAsLastError();
-    return false;
-  }
-  struct stat status;
-  int result = ::fstat(fd, &status);
-  ::close(fd);
-  if (result != 0) {
-    setErrnoAsLastError();
-    return false;
-  }
-  if (status.st_uid != owner || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    lastError = EACCES;
-    return false;
-  }
-  return true;
 }
 
 // --- Working directory ----------------------------------------------------------
@@ -507,72 +335,7 @@ bool readDirectory(DirectoryHandle listing, DirectoryEntry& found) {
 
 void closeDirectory(DirectoryHandle listing) { ::closedir(static_cast<DIR*>(listing)); }
 
-// --- Synchronisation and threads ----------------------------------------------------
-
-MutexHandle createMutex(const char* name, bool /*initialOwner*/) {
-  // The lock is owned by the open file, not by a thread, so there is no
-  // separate initial owner: whoever holds the handle holds the name.
-  if (name == nullptr) {
-    return new LockFileMutex{-1};
-  }
-  std::string folder;
-  const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-  if (runtimeDir != nullptr && runtimeDir[0] != '\0' && isPrivateFolder(runtimeDir, ::geteuid())) {
-    folder = runtimeDir;
-  } else if (!privateTempFolder(folder)) {
-    return nullptr;
-  }
-  std::string fileName = name;
-  for (char& c : fileName) {
-    if (c == '/') {
-      c = '_';
-    }
-  }
-  std::string path = folder + "/" + fileName + ".lock";
-
-  // O_CLOEXEC: a program the process starts must not keep the name held.
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    setErrnoAsLastError();
-    return nullptr;
-  }
-  unsigned long outcome = kErrorSuccess;
-  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) {
-      continue;
-    }
-    if (errno != EWOULDBLOCK) {
-      setErrnoAsLastError();
-      ::close(fd);
-      return nullptr;
-    }
-    // Taken: like Windows, the caller still gets a handle.
-    outcome = kErrorAlreadyExists;
-    break;
-  }
-  lastError = outcome;
-  return new LockFileMutex{fd};
-}
-
-bool releaseMutex(MutexHandle /*mutex*/) {
-  // Only the guard's worker calls this, and on Windows it is not the owner
-  // either: the call fails and the name stays held until closeHandle.
-  lastError = EPERM;
-  return false;
-}
-
-bool closeHandle(MutexHandle handle) {
-  if (handle == nullptr) {
-    lastError = kErrorInvalidHandle;
-    return false;
-  }
-  LockFileMutex* mutex = static_cast<LockFileMutex*>(handle);
-  if (mutex->fd >= 0) {
-    ::close(mutex->fd);  // drops the lock
-  }
-  delete mutex;
-  return true;
-}
+// --- Threads ----------------------------------------------------------------------------
 
 void sleepMilliseconds(unsigned long milliseconds) {
   struct timespec remaining;
@@ -619,39 +382,6 @@ ProcAddress getProcAddress(LibraryHandle library, const char* name) {
     lastError = kErrorFileNotFound;
   }
   return reinterpret_cast<ProcAddress>(address);
-}
-
-// --- User interface ---------------------------------------------------------------------
-
-void messageBox(const char* text, const char* caption) {
-  if (text == nullptr) {
-    text = "";
-  }
-  if (caption == nullptr) {
-    caption = "";
-  }
-  // Standard error always gets the text, prefixed with the launcher's name
-  // as a command-line tool would name itself. The caption is left out of
-  // that line: it is the launcher's name anyway, except for the start-up
-  // "Error" box, whose text says what went wrong just as well.
-  std::string line = std::string("Veltrana.exe: ") + text + "\n";
-  std::fflush(stderr);
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
-
-  if (!hasDisplay()) {
-    return;
-  }
-  std::string program = findOnPath("zenity");
-  if (!program.empty()) {
-    runAndWait(program, {"zenity", "--error", std::string("--title=") + caption,
-                         std::string("--text=") + text, "--no-markup"});
-    return;
-  }
-  program = findOnPath("kdialog");
-  if (!program.empty()) {
-    runAndWait(program, {"kdialog", "--title", caption, "--error", text});
-  }
 }
 
 // --- Time ---------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 
 namespace platform {
@@ -20,11 +21,27 @@ void setCommandLine(int argc, char** argv);
 // error set.
 bool isPrivateFolder(const char* path, uid_t owner);
 
+// The places the launcher may keep its own files in, each used only when it
+// is a folder that the user alone can write to:
+//   kTemp     "${TMPDIR:-/tmp}/veltrana-UID", created when missing
+//   kRuntime  XDG_RUNTIME_DIR
+//   kHome     "$HOME/.veltrana", created when missing
+enum class PrivatePlace { kTemp, kRuntime, kHome };
+
+// The folder of that place when it can be used; false (last error set) when
+// not.
+bool privateFolder(PrivatePlace place, std::string& folder);
+
+// Reads a regular file of at most limit bytes, without waiting on a FIFO or
+// a device. False for anything else, or when it cannot be read.
+bool readRegularFile(const char* path, std::size_t limit, std::string& contents);
+
 // The first executable regular file called name in a folder of PATH, as
 // the shell would find it; empty when there is none.
 std::string findOnPath(const char* name);
 
-// The registry file is read once, on first use. This drops what was read,
+// The registry file is read once, on first use (registryProblem says when
+// it could not be). This drops what was read,
 // so the next lookup reads VELTRANA_REGISTRY again. Keys opened before are
 // no longer valid afterwards.
 void forgetRegistry();

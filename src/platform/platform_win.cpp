@@ -257,6 +257,8 @@ bool getCurrentDirectory(std::string& path) {
 
 // --- Registry -------------------------------------------------------------
 
+std::string registryProblem() { return std::string(); }
+
 long regOpenKey(const char* subKey, RegKey* key) {
   HKEY opened = nullptr;
   LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &opened);

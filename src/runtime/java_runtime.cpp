@@ -6,6 +6,7 @@
 #include "diag/session_log.h"
 #include "diag/traced_platform.h"
 #include "platform/conventions.h"
+#include "runtime/registry_text.h"
 
 char jreCurrentVersion[kJreCurrentVersionSize];
 char javaHomeDir[kRuntimePathSize];
@@ -103,41 +104,13 @@ void findVendorRuntime() {
 
 const char* jreFolderName() { return "jre1.6.0_02"; }
 
-bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
-                      unsigned long capacity) {
-  unsigned long type = 0;
-  unsigned long size = 0;
-  if (traced::regQueryValue(key, name, &type, nullptr, &size) != 0) {
-    return false;
-  }
-  if (type != platform::kRegSz && type != platform::kRegExpandSz) {
-    return false;
-  }
-  // Refuse a value that could not fit with its terminator, rather than cut
-  // a path into one that names something else.
-  if (size > capacity) {
-    traced::registryValueTooLarge(key, name, capacity);
-    return false;
-  }
-  std::vector<char> bytes(size + 1, '\0');
-  unsigned long received = size;
-  if (traced::regQueryValue(key, name, &type, reinterpret_cast<unsigned char*>(bytes.data()),
-                            &received) != 0 ||
-      received > size) {
-    return false;
-  }
-  // Text stored without its terminator gets one, when there is room.
-  std::size_t length = strnlen(bytes.data(), received);
-  if (length + 1 > capacity) {
-    traced::registryValueTooLarge(key, name, capacity);
-    return false;
-  }
-  std::memcpy(buffer, bytes.data(), length);
-  buffer[length] = '\0';
-  return true;
-}
-
 void findJavaRuntime(const std::string& installDir) {
+  // A registry that cannot be read at all stops the launch here, before
+  // any key is looked at.
+  std::string registryProblem = platform::registryProblem();
+  if (!registryProblem.empty()) {
+    logLaunchError(registryProblem.c_str(), true);
+  }
   if (!findPrivateRuntime(installDir)) {
     findVendorRuntime();
   }

@@ -18,11 +18,6 @@ extern char runtimeLibPath[kRuntimePathSize];
 // The private runtime's folder name, "jre1.6.0_02".
 const char* jreFolderName();
 
-// Reads one registry text value into buffer (capacity bytes, terminator
-// included). A value that is missing, not text, or too large for the buffer
-// leaves the buffer as it was and returns false.
-bool readRegistryText(platform::RegKey key, const char* name, char* buffer, unsigned long capacity);
-
 // Decides on javaHomeDir and runtimeLibPath. Does not return when no
 // runtime can be located.
 void findJavaRuntime(const std::string& installDir);

@@ -36,6 +36,9 @@ jobjectArray buildArgumentArray(JNIEnv* env, jclass stringClass,
 void invokeMain(JavaVM* vm, JNIEnv* env) {
   jclass mainClass = traced::findClass(env, "com/kvn/vt/Veltrana");
   if (mainClass == nullptr) {
+    // A static initialiser that throws leaves its exception pending: say
+    // why before the report.
+    describePendingException(env);
     logLaunchError("Failed to find main class", true);
   }
 

@@ -6,7 +6,6 @@
 
 namespace {
 constexpr unsigned long kProfileBufferSize = 260;
-constexpr jint kOptionCount = 7;
 }  // namespace
 
 std::vector<std::string> buildVmOptions(const std::string& classPath,
@@ -42,7 +41,7 @@ void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std:
 
   JavaVMInitArgs initArgs;
   initArgs.version = JNI_VERSION_1_4;
-  initArgs.nOptions = kOptionCount;
+  initArgs.nOptions = static_cast<jint>(vmOptions.size());
   initArgs.options = vmOptions.data();
   initArgs.ignoreUnrecognized = JNI_TRUE;
 

@@ -3,7 +3,7 @@
 #include "diag/traced_platform.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
-#include "runtime/java_runtime.h"
+#include "runtime/registry_text.h"
 
 namespace {
 constexpr unsigned long kQuickTimeBufferSize = 1024;

@@ -51,6 +51,17 @@ class SingleInstanceTest(unittest.TestCase):
         third = self.inst.run("third")
         self.assertEqual(third.returncode, 0, third.describe())
 
+    def test_guard_falls_back_to_the_temp_folder_when_the_runtime_folder_cannot_hold_it(self):
+        # Something else in the lock file's place: the guard must still hold.
+        os.makedirs(os.path.join(self.inst.env["XDG_RUNTIME_DIR"], "Veltrana.jar.lock"))
+        first = self.start_first(wait_seconds=6)
+
+        second = self.inst.run("second", timeout=20)
+        self.assertEqual(second.returncode, 1, second.describe())
+        self.assertEqual(second.stderr, "")
+        out, err = first.communicate(timeout=60)
+        self.assertEqual(first.returncode, 0, err.decode(errors="replace"))
+
     def test_guard_held_by_a_failed_launch_ends_with_it(self):
         # A fatal error ends the process within its 30 seconds; the next
         # launch must not be refused because of it.

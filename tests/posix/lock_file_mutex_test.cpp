@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
@@ -83,6 +84,25 @@ TEST_F(LockFileMutexTest, LockFileGoesToThePrivateTempFolderWithoutAUsableRuntim
       0);
   EXPECT_NE(access(path("shared/Veltrana.jar.lock").c_str(), F_OK), 0);
   platform::closeHandle(mutex);
+
+  // A runtime folder of ours where no lock can be made (something else in
+  // the lock file's place): the temp folder's lock guards instead.
+  makeFolder("runtime");
+  chmod(path("runtime").c_str(), 0700);
+  makeFolder("runtime/Veltrana.jar.lock");
+  setEnv("XDG_RUNTIME_DIR", path("runtime").c_str());
+  mutex = platform::createMutex("Veltrana.jar", true);
+  ASSERT_NE(mutex, nullptr);
+  EXPECT_EQ(platform::getLastError(), platform::kErrorSuccess);
+  EXPECT_EQ(lastErrorInChild("Veltrana.jar"), static_cast<int>(platform::kErrorAlreadyExists));
+  platform::closeHandle(mutex);
+
+  // No lock anywhere: no handle, and the guard lets the launch go on.
+  std::string temp = path("veltrana-" + std::to_string(geteuid()));
+  std::rename(temp.c_str(), path("moved").c_str());
+  writeText(temp, "taken");
+  setEnv("HOME", nullptr);
+  EXPECT_EQ(lastErrorInChild("Veltrana.jar"), 255);
 }
 
 }  // namespace

@@ -56,6 +56,8 @@ TEST_F(PrivateFilesTest, TempFolderFollowsTheSizeContract) {
 
 TEST_F(PrivateFilesTest, TempFolderThatOthersCouldTamperWithIsRefused) {
   std::string folder = path(tempFolderName());
+  // No other private place to fall back on.
+  setEnv("HOME", nullptr);
 
   // A link planted in its place, even to a folder of ours.
   makeFolder("elsewhere");
@@ -85,6 +87,29 @@ TEST_F(PrivateFilesTest, TempFolderThatOthersCouldTamperWithIsRefused) {
     ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
     EXPECT_EQ(tempFolder(), "<refused>");
   }
+}
+
+TEST_F(PrivateFilesTest, TempFolderTakenOrTooLongFallsBackToAFolderOfTheUsersOwn) {
+  // Someone else's file where our folder belongs: the runtime folder serves.
+  writeText(path(tempFolderName()), "taken");
+  makeFolder("runtime");
+  chmod(path("runtime").c_str(), 0700);
+  setEnv("XDG_RUNTIME_DIR", path("runtime").c_str());
+  EXPECT_EQ(tempFolder(), path("runtime"));
+  // Without one, a folder under HOME, made for the user alone.
+  setEnv("XDG_RUNTIME_DIR", nullptr);
+  EXPECT_EQ(tempFolder(), path("home/.veltrana"));
+  struct stat status;
+  ASSERT_EQ(lstat(path("home/.veltrana").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  EXPECT_EQ(writePolicyFile("/opt/V", "/opt/qt/"), path("home/.veltrana/Veltrana.exe.policy"));
+
+  // Our folder is there but too long for the caller: the shorter one serves.
+  unlink(path(tempFolderName()).c_str());
+  setEnv("XDG_RUNTIME_DIR", path("runtime").c_str());
+  std::vector<char> buffer(path("runtime").size() + 1);
+  EXPECT_EQ(platform::getTempFolder(buffer.data(), buffer.size()), path("runtime").size());
+  EXPECT_EQ(std::string(buffer.data()), path("runtime"));
 }
 
 TEST_F(PrivateFilesTest, PrivateFileIsNeverWrittenThroughALink) {

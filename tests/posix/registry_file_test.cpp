@@ -1,10 +1,15 @@
 // The registry stand-in: a text file in the registry export format.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
 #include "posix_test_support.h"
+#include "runtime/java_runtime.h"
+#include "runtime/registry_text.h"
 
 namespace {
 
@@ -122,6 +127,81 @@ TEST_F(RegistryFileTest, AcceptsBomCrlfCommentsAndTheOldHeader) {
   EXPECT_EQ(query("SOFTWARE\\Orrindale", "JAVA_HOME"), std::string("/opt/rt", 8));
 }
 
+// regedit's own exports: UTF-16LE with a byte-order mark, every value form
+// with its type and bytes, continued lines, and the deletion forms.
+TEST_F(RegistryFileTest, ReadsRegeditExportsWithEveryValueForm) {
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Old\\Sub]\r\n\"v\"=\"1\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale]\r\n"
+      "@=\"dflt\"\r\n"
+      "\"JAVA_HOME\"=\"/opt/r\xC3\xA9\"\r\n"
+      "\"Expand\"=hex(2):2f,00,e9,00,3d,d8,1e,dd,00,00\r\n"
+      "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+      "\"Bin\"=hex:01,02,\\\r\n  03\r\n"
+      "\"Q\"=hex(b):2a,00,00,00,00,00,00,00\r\n"
+      "\"None\"=hex(0):\r\n"
+      "\"Odd\"=hex(4a):ff\r\n"
+      "\"Gone\"=\"x\"\r\n\"Gone\"=-\r\n"
+      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n\"ignored\"=\"x\"\r\n";
+  std::string wide = "\xFF\xFE";
+  // The non-ASCII character above is written as UTF-8; widen it as such.
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) == 0xC3) {
+      wide += std::string("\xE9\0", 2);
+      ++i;
+    } else {
+      wide += std::string(1, text[i]) + '\0';
+    }
+  }
+  useRegistry(wide);
+  const char* key = "SOFTWARE\\Orrindale";
+  unsigned long type = 99;
+  EXPECT_EQ(query(key, "", &type), std::string("dflt", 5));
+  EXPECT_EQ(query(key, "JAVA_HOME"), std::string("/opt/r\xC3\xA9", 9));
+  EXPECT_EQ(query(key, "Expand", &type), std::string("/\xC3\xA9\xF0\x9F\x94\x9E", 8));
+  EXPECT_EQ(type, platform::kRegExpandSz);
+  EXPECT_EQ(query(key, "Multi", &type), std::string("a\0b\0\0", 5));
+  EXPECT_EQ(type, 7u);
+  EXPECT_EQ(query(key, "Bin", &type), "\x01\x02\x03");
+  EXPECT_EQ(type, platform::kRegBinary);
+  EXPECT_EQ(query(key, "Q", &type), std::string("\x2a\0\0\0\0\0\0\0", 8));
+  EXPECT_EQ(type, 11u);
+  EXPECT_EQ(query(key, "None", &type), "");
+  EXPECT_EQ(type, 0u);
+  EXPECT_EQ(query(key, "Odd", &type), "\xFF");
+  EXPECT_EQ(type, 0x4au);
+  EXPECT_EQ(query(key, "Gone"), "<no value>");
+  EXPECT_EQ(query("SOFTWARE\\Old\\Sub", "v"), "<no key>");
+  EXPECT_EQ(query("SOFTWARE\\Old", "ignored"), "<no key>");
+
+  // A value of another type is not text, as on Windows; expandable text is.
+  platform::RegKey handle = nullptr;
+  ASSERT_EQ(platform::regOpenKey(key, &handle), 0);
+  char buffer[64] = "untouched";
+  EXPECT_FALSE(readRegistryText(handle, "Bin", buffer, sizeof buffer));
+  EXPECT_FALSE(readRegistryText(handle, "Multi", buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "untouched");
+  EXPECT_TRUE(readRegistryText(handle, "Expand", buffer, sizeof buffer));
+
+  // REGEDIT4 writes text inside hex(...) in the narrow encoding.
+  useRegistry("REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"S\"=hex(1):41,42,00\n");
+  EXPECT_EQ(query("A", "S", &type), std::string("AB", 3));
+  EXPECT_EQ(type, platform::kRegSz);
+}
+
+// A key path tens of thousands of levels deep costs memory in proportion
+// to the file, and every level exists.
+TEST_F(RegistryFileTest, DeeplyNestedKeysAreReadInProportionToTheFile) {
+  std::string deep = "k";
+  for (int i = 1; i < 80000; ++i) {
+    deep += "\\k";
+  }
+  useRegistry("REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + deep + "]\n\"v\"=\"1\"\n");
+  EXPECT_EQ(query(deep.c_str(), "v"), std::string("1", 2));
+  EXPECT_EQ(query(deep.substr(0, 79999).c_str(), "v"), "<no value>");
+}
+
 TEST_F(RegistryFileTest, ReadsTheFileOnceOnly) {
   useRegistry(kSample);
   EXPECT_EQ(query("SOFTWARE\\Orrindale", "JAVA_HOME"), std::string("/opt/rt", 8));
@@ -150,7 +230,7 @@ TEST_F(RegistryFileDeathTest, MalformedFileIsFatalAndNamesTheLine) {
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"unterminated\n", 3},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\" = \"1\"\n", 3},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\" trailing\n", 3},
-      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex:01,02\n", 3},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=hex:01,0g\n", 3},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:123456789\n", 3},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:12g4\n", 3},
       {"REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\nnonsense\r\n", 4},
@@ -163,11 +243,7 @@ TEST_F(RegistryFileDeathTest, MalformedFileIsFatalAndNamesTheLine) {
         "Malformed registry file " + path("reg.txt") + ", line " + std::to_string(c.line);
     // The path holds no regular-expression characters besides "." and "-".
     EXPECT_EXIT(
-        {
-          platform::RegKey key = nullptr;
-          platform::regOpenKey("SOFTWARE", &key);
-        },
-        ::testing::ExitedWithCode(1),
+        findJavaRuntime(dir_), ::testing::ExitedWithCode(1),
         "^Veltrana\\.exe: Fatal Error Launching: Malformed registry file .*/reg\\.txt, line " +
             std::to_string(c.line) + "\n$");
     std::string log = readText(logFile);
@@ -178,14 +254,20 @@ TEST_F(RegistryFileDeathTest, MalformedFileIsFatalAndNamesTheLine) {
 }
 
 TEST_F(RegistryFileDeathTest, UnreadableFileIsFatal) {
-  setEnv("VELTRANA_REGISTRY", path("missing.txt").c_str());
-  EXPECT_EXIT(
-      {
-        platform::RegKey key = nullptr;
-        platform::regOpenKey("SOFTWARE", &key);
-      },
-      ::testing::ExitedWithCode(1),
-      "^Veltrana\\.exe: Fatal Error Launching: Can't read registry file .*/missing\\.txt\n$");
+  // Only a regular file of sensible size is read: a FIFO must not hang the
+  // launch, nor a device or a huge file exhaust its memory.
+  ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+  makeFolder("folder");
+  writeText(path("huge"), "REGEDIT4\n");
+  ASSERT_EQ(truncate(path("huge").c_str(), 16 * 1024 * 1024 + 1), 0);
+  for (std::string file : {path("missing.txt"), path("fifo"), path("folder"), path("huge"),
+                           std::string("/dev/zero")}) {
+    SCOPED_TRACE(file);
+    setEnv("VELTRANA_REGISTRY", file.c_str());
+    platform::forgetRegistry();
+    EXPECT_EXIT(findJavaRuntime(dir_), ::testing::ExitedWithCode(1),
+                "^Veltrana\\.exe: Fatal Error Launching: Can't read registry file " + file + "\n$");
+  }
 }
 
 }  // namespace

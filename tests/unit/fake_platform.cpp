@@ -114,6 +114,7 @@ struct State {
   std::map<std::string, std::string> envTexts;        // what getEnv handed out
 
   std::map<std::string, RegistryKey> registry;  // by lower-case path
+  std::string registryProblem;
 
   std::map<std::string, Node> nodes;  // by normalised path
   // A short name's path, to the normalised path of the entry it names.
@@ -285,10 +286,17 @@ std::string fullPath(const std::string& path, bool follow) {
       if (found == state.nodes.end() || found->second.kind != NodeKind::Link) {
         break;
       }
-      if (hops > 40) {
+      // A link whose target runs through the link itself nests without end.
+      static int linkDepth = 0;
+      if (hops > 40 || linkDepth > 40) {
         return std::string();
       }
+      ++linkDepth;
       current = fullPath(found->second.linkTarget, true);
+      --linkDepth;
+      if (current.empty()) {
+        return std::string();
+      }
     }
   }
   return current;
@@ -509,6 +517,8 @@ void unsetEnv(const std::string& name) { state.environment.erase(lower(name)); }
 
 void addRegistryKey(const std::string& path) { state.registry[lower(path)]; }
 void denyRegistryKey(const std::string& path) { state.registry[lower(path)].denied = true; }
+
+void setRegistryProblem(const std::string& problem) { state.registryProblem = problem; }
 
 void setRegistryValue(const std::string& keyPath, const std::string& name, unsigned long type,
                       const std::string& bytes) {
@@ -762,6 +772,8 @@ bool getCurrentDirectory(std::string& path) {
   path = state.currentDirectory;
   return true;
 }
+
+std::string registryProblem() { return state.registryProblem; }
 
 long regOpenKey(const char* subKey, RegKey* key) {
   state.keysOpened.push_back(subKey);

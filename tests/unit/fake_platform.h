@@ -66,6 +66,8 @@ void unsetEnv(const std::string& name);
 void addRegistryKey(const std::string& path);
 // Refuses opening with "access denied" (5).
 void denyRegistryKey(const std::string& path);
+// What registryProblem answers (empty: none, as on Windows).
+void setRegistryProblem(const std::string& problem);
 // Stores raw bytes: a text value must carry its own terminator.
 void setRegistryValue(const std::string& keyPath, const std::string& name, unsigned long type,
                       const std::string& bytes);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "launcher_fixture.h"
+#include "runtime/registry_text.h"
 
 namespace {
 
@@ -145,16 +146,20 @@ TEST_F(JavaRuntimeTest, MissingVendorKeysAreFatal) {
   struct Case {
     bool vendorKey;
     std::string message;
+    std::string registryProblem;
   };
   const Case cases[] = {
-      {false, "Can't locate JRE[Java Runtime Environment]"},
-      {true, "Can't locate JRE[CurrentVersion]"},  // names a subkey that is not there
+      {false, "Can't locate JRE[Java Runtime Environment]", ""},
+      {true, "Can't locate JRE[CurrentVersion]", ""},  // names a subkey that is not there
+      // A registry that cannot be read at all is reported before any key is opened.
+      {true, "Malformed registry file /r.reg, line 3", "Malformed registry file /r.reg, line 3"},
   };
   for (const Case& c : cases) {
     startOver();
     if (c.vendorKey) {
       fake::setRegistryText(paths::kVendorKey, "CurrentVersion", "1.6");
     }
+    fake::setRegistryProblem(c.registryProblem);
 
     EXPECT_EQ(discover(paths::kInstallDir), 1) << c.message;
 
@@ -163,6 +168,7 @@ TEST_F(JavaRuntimeTest, MissingVendorKeysAreFatal) {
     ASSERT_EQ(fake::messageBoxes().size(), 1u);
     EXPECT_EQ(fake::messageBoxes()[0].text, text);
     EXPECT_TRUE(fake::librariesLoaded().empty());
+    EXPECT_EQ(fake::registryKeysOpened().empty(), !c.registryProblem.empty());
   }
 }
 

@@ -127,16 +127,27 @@ TEST_F(MainInvocationTest, ExceptionFromMainIsDescribedOnceAndTheLaunchEndsWithZ
 }
 
 TEST_F(MainInvocationTest, MissingMainClassIsFatalThroughTheSessionLog) {
-  fakejni::behaviour().mainClassMissing = true;
+  // A pending exception (a static initialiser that threw) is described
+  // before the report; nothing more is asked of the VM.
+  for (bool exceptionPending : {true, false}) {
+    SCOPED_TRACE(exceptionPending);
+    startOver();
+    fakejni::behaviour().mainClassMissing = true;
+    fakejni::behaviour().lookupFailureLeavesException = exceptionPending;
 
-  EXPECT_EQ(invoke({u"x"}), 1);
+    EXPECT_EQ(invoke({u"x"}), 1);
 
-  EXPECT_NE(sessionLog().find("\r\r\nFatal Error Launching: Failed to find main class\r\r\n"),
-            std::string::npos);
-  ASSERT_EQ(fake::messageBoxes().size(), 1u);
-  EXPECT_EQ(fake::messageBoxes()[0].text, "Fatal Error Launching: Failed to find main class");
-  // No exception is described on this path, and nothing more is asked of the VM.
-  EXPECT_EQ(fakejni::calls(), std::vector<std::string>{"FindClass com/kvn/vt/Veltrana"});
+    EXPECT_NE(sessionLog().find("\r\r\nFatal Error Launching: Failed to find main class\r\r\n"),
+              std::string::npos);
+    ASSERT_EQ(fake::messageBoxes().size(), 1u);
+    EXPECT_EQ(fake::messageBoxes()[0].text, "Fatal Error Launching: Failed to find main class");
+    std::vector<std::string> expected = {"FindClass com/kvn/vt/Veltrana", "ExceptionOccurred"};
+    if (exceptionPending) {
+      expected.push_back("ExceptionDescribe");
+    }
+    EXPECT_EQ(fakejni::calls(), expected);
+    EXPECT_LT(fake::eventIndex("ExceptionOccurred"), fake::eventIndex("messageBox Veltrana.exe"));
+  }
 }
 
 TEST_F(MainInvocationTest, MissingMethodOrStringClassEndsThroughTheVm) {

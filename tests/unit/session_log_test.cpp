@@ -63,14 +63,23 @@ TEST_F(SessionLogTest, PercentSignsInAMessageAreWrittenAsThemselves) {
 }
 
 TEST_F(SessionLogTest, WithoutAProfileFolderTheBoxAndExitCodeStillHappen) {
-  fake::unsetEnv("USERPROFILE");
+  // An empty value names no folder either: the log would land at the root.
+  for (bool empty : {false, true}) {
+    SCOPED_TRACE(empty);
+    startOver();
+    if (empty) {
+      fake::setEnv("USERPROFILE", "");
+    } else {
+      fake::unsetEnv("USERPROFILE");
+    }
 
-  EXPECT_EQ(exitCodeOf([] { logLaunchError("Error loading JVM", true); }), 1);
+    EXPECT_EQ(exitCodeOf([] { logLaunchError("Error loading JVM", true); }), 1);
 
-  EXPECT_EQ(fake::countEvents("makeDirectory"), 0);
-  EXPECT_EQ(fake::countEvents("openFile"), 0);
-  ASSERT_EQ(fake::messageBoxes().size(), 1u);
-  EXPECT_EQ(fake::messageBoxes()[0].text, "Fatal Error Launching: Error loading JVM");
+    EXPECT_EQ(fake::countEvents("makeDirectory"), 0);
+    EXPECT_EQ(fake::countEvents("openFile"), 0);
+    ASSERT_EQ(fake::messageBoxes().size(), 1u);
+    EXPECT_EQ(fake::messageBoxes()[0].text, "Fatal Error Launching: Error loading JVM");
+  }
 }
 
 TEST_F(SessionLogTest, LogPathMustFitInTheLogPathBuffer) {

@@ -1,4 +1,6 @@
 // The VM's options, its working folder, and a failed creation.
+#include "vm/vm_creation.h"
+
 #include <string>
 #include <vector>
 
@@ -35,6 +37,14 @@ TEST_F(VmCreationTest, VmReceivesTheSevenOptionsInTheProfileFolder) {
   EXPECT_EQ(creation.currentDirectory, "C:\\Users\\ann");
   // The error-file option does not create the Logs folder.
   EXPECT_FALSE(fake::folderExists("C:\\Users\\ann\\Logs"));
+
+  // Creation hands over as many options as it is given.
+  startOver();
+  JavaVM* vm = nullptr;
+  JNIEnv* env = nullptr;
+  createJavaVm(fakejni::createJavaVmEntry(), {"-Da=1", "-Db=2", "-Dc=3"}, &vm, &env);
+  EXPECT_EQ(fakejni::creation().nOptions, 3);
+  EXPECT_EQ(fakejni::creation().options, (std::vector<std::string>{"-Da=1", "-Db=2", "-Dc=3"}));
 }
 
 TEST_F(VmCreationTest, ProfileFolderThatIsUnsetTooLongOrMissing) {

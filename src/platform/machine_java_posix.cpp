@@ -1,0 +1,88 @@
+#include "platform/machine_java_posix.h"
+
+#include <cstdlib>
+
+#include "platform/platform_posix.h"
+
+namespace platform {
+
+namespace {
+
+// A release file is a few lines; anything larger is not one.
+constexpr std::size_t kReleaseFileLimit = 64 * 1024;
+
+std::string trimBlanks(const std::string& text) {
+  std::size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) {
+    return std::string();
+  }
+  std::size_t last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+// The folder above bin/java of the runtime behind the java command on PATH.
+std::string javaHomeFromPath() {
+  std::string java = findOnPath("java");
+  if (java.empty()) {
+    return std::string();
+  }
+  char* real = ::realpath(java.c_str(), nullptr);
+  if (real == nullptr) {
+    return std::string();
+  }
+  std::string home = real;
+  std::free(real);
+  for (int i = 0; i < 2; ++i) {  // drop "/java", then "/bin"
+    std::size_t slash = home.rfind('/');
+    home = slash == std::string::npos ? std::string() : home.substr(0, slash);
+  }
+  return home;
+}
+
+// The JAVA_VERSION="17.0.15" line of the runtime's release file, unquoted.
+std::string runtimeVersion(const std::string& home) {
+  std::string release;
+  if (!readRegularFile((home + "/release").c_str(), kReleaseFileLimit, release)) {
+    return "default";
+  }
+  const std::string mark = "JAVA_VERSION=";
+  std::size_t start = 0;
+  while (start < release.size()) {
+    std::size_t end = release.find('\n', start);
+    if (end == std::string::npos) {
+      end = release.size();
+    }
+    std::string line = trimBlanks(release.substr(start, end - start));
+    start = end + 1;
+    if (line.compare(0, mark.size(), mark) != 0) {
+      continue;
+    }
+    std::string version = trimBlanks(line.substr(mark.size()));
+    if (version.size() >= 2 && version.front() == '"' && version.back() == '"') {
+      version = version.substr(1, version.size() - 2);
+    }
+    return version.empty() ? "default" : version;
+  }
+  return "default";
+}
+
+}  // namespace
+
+bool findMachineJavaRuntime(std::string& home, std::string& version) {
+  const char* javaHome = std::getenv("JAVA_HOME");
+  if (javaHome != nullptr && javaHome[0] != '\0') {
+    home = javaHome;
+    while (home.size() > 1 && home.back() == '/') {
+      home.pop_back();
+    }
+  } else {
+    home = javaHomeFromPath();
+  }
+  if (home.empty()) {
+    return false;
+  }
+  version = runtimeVersion(home);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,130 @@
+// Folders that only the user can write to, for the launcher's own files: the
+// policy file (TEMP on Windows) and the single-instance lock. A folder in a
+// shared place is used only when it is ours alone: otherwise another user
+// could plant or redirect our files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/platform_posix.h"
+
+namespace platform {
+
+namespace {
+
+// Win32 code for "no such variable": there is no other temporary folder.
+constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
+
+void setErrnoAsLastError() { setLastError(static_cast<unsigned long>(errno)); }
+
+std::string variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// folder, created (mode 0700) when missing, when it is ours alone and we may
+// create files in it.
+bool usable(const std::string& folder, bool create) {
+  if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    setErrnoAsLastError();
+    return false;
+  }
+  if (!isPrivateFolder(folder.c_str(), ::geteuid())) {
+    return false;
+  }
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    setErrnoAsLastError();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool privateFolder(PrivatePlace place, std::string& folder) {
+  switch (place) {
+    case PrivatePlace::kTemp:
+      // "${TMPDIR:-/tmp}/veltrana-<uid>".
+      folder = variable("TMPDIR");
+      if (folder.empty()) {
+        folder = "/tmp";
+      }
+      while (!folder.empty() && folder.back() == '/') {
+        folder.pop_back();
+      }
+      folder += "/veltrana-" + std::to_string(::geteuid());
+      return usable(folder, true);
+    case PrivatePlace::kRuntime:
+      folder = variable("XDG_RUNTIME_DIR");
+      return !folder.empty() && usable(folder, false);
+    case PrivatePlace::kHome:
+      folder = variable("HOME");
+      if (folder.empty()) {
+        return false;
+      }
+      while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+      }
+      folder += folder == "/" ? ".veltrana" : "/.veltrana";
+      return usable(folder, true);
+  }
+  return false;
+}
+
+unsigned long getTempFolder(char* buffer, unsigned long size) {
+  // The shared temporary folder first, as TEMP is on Windows; when ours
+  // there is taken by someone else, unusable or too long, a folder that
+  // only the user can write to.
+  const PrivatePlace order[] = {PrivatePlace::kTemp, PrivatePlace::kRuntime, PrivatePlace::kHome};
+  unsigned long needed = 0;
+  for (PrivatePlace place : order) {
+    std::string folder;
+    if (!privateFolder(place, folder)) {
+      continue;
+    }
+    if (folder.size() + 1 <= size) {
+      std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+      return static_cast<unsigned long>(folder.size());
+    }
+    if (needed == 0) {
+      needed = static_cast<unsigned long>(folder.size() + 1);
+    }
+  }
+  return needed;
+}
+
+unsigned long getSystemTempFolder(char* /*buffer*/, unsigned long /*size*/) {
+  // getTempFolder already falls back as far as a private folder can.
+  setLastError(kErrorEnvironmentVariableNotFound);
+  return 0;
+}
+
+bool isPrivateFolder(const char* path, uid_t owner) {
+  // Opened without following a final link, then checked through the open
+  // descriptor, so what is checked is the folder itself.
+  int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    setErrnoAsLastError();
+    return false;
+  }
+  struct stat status;
+  int result = ::fstat(fd, &status);
+  ::close(fd);
+  if (result != 0) {
+    setErrnoAsLastError();
+    return false;
+  }
+  if (status.st_uid != owner || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    setLastError(EACCES);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace platform

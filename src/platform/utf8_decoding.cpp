@@ -1,0 +1,81 @@
+#include "platform/utf8_decoding.h"
+
+namespace platform {
+
+namespace {
+
+void appendUtf16(std::u16string& out, unsigned long codePoint) {
+  if (codePoint >= 0x10000) {
+    codePoint -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (codePoint >> 10));
+    out += static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(codePoint);
+  }
+}
+
+}  // namespace
+
+std::u16string decodeUtf8(const std::string& text) {
+  std::u16string out;
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n) {
+    unsigned char lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      out += static_cast<char16_t>(lead);
+      ++i;
+      continue;
+    }
+    int length = 0;
+    unsigned long codePoint = 0;
+    unsigned char low = 0x80;  // range allowed for the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      codePoint = lead & 0x0F;
+      if (lead == 0xE0) {
+        low = 0xA0;  // no overlong forms
+      } else if (lead == 0xED) {
+        high = 0x9F;  // no surrogates
+      }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      codePoint = lead & 0x07;
+      if (lead == 0xF0) {
+        low = 0x90;
+      } else if (lead == 0xF4) {
+        high = 0x8F;  // nothing above U+10FFFF
+      }
+    } else {
+      out += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    std::size_t next = i + 1;
+    int taken = 1;
+    while (taken < length && next < n) {
+      unsigned char byte = static_cast<unsigned char>(text[next]);
+      unsigned char min = taken == 1 ? low : 0x80;
+      unsigned char max = taken == 1 ? high : 0xBF;
+      if (byte < min || byte > max) {
+        break;
+      }
+      codePoint = (codePoint << 6) | (byte & 0x3F);
+      ++next;
+      ++taken;
+    }
+    if (taken == length) {
+      appendUtf16(out, codePoint);
+    } else {
+      out += u'\uFFFD';
+    }
+    i = next;
+  }
+  return out;
+}
+
+}  // namespace platform

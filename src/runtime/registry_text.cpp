@@ -1,0 +1,40 @@
+#include "runtime/registry_text.h"
+
+#include <cstring>
+#include <vector>
+
+#include "diag/traced_platform.h"
+
+bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
+                      unsigned long capacity) {
+  unsigned long type = 0;
+  unsigned long size = 0;
+  if (traced::regQueryValue(key, name, &type, nullptr, &size) != 0) {
+    return false;
+  }
+  if (type != platform::kRegSz && type != platform::kRegExpandSz) {
+    return false;
+  }
+  // Refuse a value that could not fit with its terminator, rather than cut
+  // a path into one that names something else.
+  if (size > capacity) {
+    traced::registryValueTooLarge(key, name, capacity);
+    return false;
+  }
+  std::vector<char> bytes(size + 1, '\0');
+  unsigned long received = size;
+  if (traced::regQueryValue(key, name, &type, reinterpret_cast<unsigned char*>(bytes.data()),
+                            &received) != 0 ||
+      received > size) {
+    return false;
+  }
+  // Text stored without its terminator gets one, when there is room.
+  std::size_t length = strnlen(bytes.data(), received);
+  if (length + 1 > capacity) {
+    traced::registryValueTooLarge(key, name, capacity);
+    return false;
+  }
+  std::memcpy(buffer, bytes.data(), length);
+  buffer[length] = '\0';
+  return true;
+}
