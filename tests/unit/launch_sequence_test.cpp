@@ -245,6 +245,14 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
        [] { fakejni::behaviour().mainThrows = true; },
        0,
        {"pending exception java.lang.IllegalStateException", "exit code 0"}},
+      {"TEMP with no form in the code page",
+       [] {
+         fake::setWideOnlyName("C:\\\u5DE5", "");
+         fake::setEnvWide("TEMP", u"C:\\\u5DE5");
+       },
+       0,
+       {"platform: \"C:\\\u5DE5\" has no form in the ANSI code page, not even a short one: left "
+        "out"}},
   };
   const std::string tracePath = ::testing::TempDir() + "veltrana_unit_trace.txt";
   for (const Case& c : cases) {
