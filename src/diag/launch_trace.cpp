@@ -290,6 +290,10 @@ void traceEvent(const std::string& text) {
     time.insert(0, 10 - time.size(), ' ');
   }
   SpinLock lock(lineLock);
+  // What the platform layer adjusted since the last line comes first.
+  for (const std::string& remark : platform::takePlatformRemarks()) {
+    platform::writeTraceText(time + " us  platform: " + remark + "\n");
+  }
   platform::writeTraceText(time + " us  " + text + "\n");
   writing += now() - at;
 }
@@ -320,11 +324,11 @@ void traceStage(int number) {
   }
 }
 
-void traceGuard(bool nameTaken) {
+void traceGuard(bool guardHeld) {
   if (!on) {
     return;
   }
-  traceEvent(nameTaken ? "guard: the name \"Veltrana.jar\" is ours"
+  traceEvent(guardHeld ? "guard: the name \"Veltrana.jar\" is ours"
                        : "guard: another launch holds the name \"Veltrana.jar\"");
 }
 

@@ -25,7 +25,7 @@ void traceEvent(const std::string& text);
 void traceStage(int number);
 
 // What the stages decided.
-void traceGuard(bool nameTaken);
+void traceGuard(bool guardHeld);
 void traceInstallDir(const std::string& installDir);
 void traceRuntimeChosen(const std::string& installDir);
 void tracePolicyFile(const std::string& policyFilePath);

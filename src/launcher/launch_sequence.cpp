@@ -44,9 +44,9 @@ int runLauncher() {
 
   // 1. Single-instance guard.
   traceStage(1);
-  bool nameTaken = acquireInstanceGuard();
-  traceGuard(nameTaken);
-  if (!nameTaken) {
+  bool guardHeld = acquireInstanceGuard();
+  traceGuard(guardHeld);
+  if (!guardHeld) {
     return traceExit(1);
   }
   // 2. The worker that gives the name up after 30 seconds.

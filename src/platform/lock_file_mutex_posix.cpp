@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
+#include "platform/trace_output.h"
 
 namespace platform {
 
@@ -76,7 +77,9 @@ MutexHandle createMutex(const char* name, bool /*initialOwner*/) {
       setLastError(taken ? kErrorAlreadyExists : kErrorSuccess);
       return new LockFileMutex{fd};
     }
+    notePlatformRemark("no lock file can be made in " + folder + ", trying the next folder");
   }
+  notePlatformRemark("no lock file can be made anywhere: this launch is not guarded");
   return nullptr;
 }
 

@@ -37,9 +37,9 @@ using ProcAddress = void (*)();
 
 // --- Process --------------------------------------------------------------
 
-// Full path of the running executable (GetModuleFileNameA). The whole path
+// Full path of the running executable (GetModuleFileNameW). The whole path
 // is returned however long it is. Returns false on failure, with the last
-// error set.
+// error set; a path with no form in the ANSI code page (below) is a failure.
 bool getModuleFileName(std::string& path);
 
 // The calling thread's last error code (GetLastError / SetLastError).
@@ -63,11 +63,18 @@ CommandLineHandle splitCommandLine(std::vector<std::u16string>& args);
 void releaseCommandLine(CommandLineHandle vector);  // LocalFree
 
 // --- Environment ----------------------------------------------------------
+//
+// Windows reads the executable's path and the variables in UTF-16 and hands
+// them on in the ANSI code page: exactly the converted bytes when nothing is
+// lost, else the path's short (8.3) form, which the code page carries (each
+// entry on its own for PATH, whose entries without either form are left
+// out). A value with neither form counts as unset.
 
-// getenv: the value, or null when unset.
+// getenv: the value, or null when unset. The text stays valid until the
+// same name is read again.
 const char* getEnv(const char* name);
 
-// GetEnvironmentVariableA: copies the value and its terminator into buffer
+// GetEnvironmentVariable: copies the value and its terminator into buffer
 // when it fits in size bytes and returns its length; when it does not fit,
 // leaves the buffer untouched and returns the size needed (terminator
 // included); when unset, leaves the buffer untouched and returns 0.

@@ -11,9 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <cwchar>
+#include <map>
 #include <vector>
 
+#include "platform/ansi_path.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -40,6 +41,82 @@ DWORD WINAPI threadTrampoline(LPVOID parameter) {
   return start.routine(start.parameter);
 }
 
+const wchar_t* wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// The ANSI code page's bytes for text, refusing a conversion that would put
+// a default character or a best-fit look-alike in place of one it lacks.
+bool toAnsi(const std::u16string& text, std::string& bytes) {
+  bytes.clear();
+  if (text.empty()) {
+    return true;
+  }
+  int length = static_cast<int>(text.size());
+  // A UTF-8 code page carries every character and takes neither the flag
+  // nor the report of a default character; it refuses unpaired surrogates.
+  bool utf8 = GetACP() == CP_UTF8;
+  DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL lossy = FALSE;
+  int needed = WideCharToMultiByte(CP_ACP, flags, wide(text), length, nullptr, 0, nullptr,
+                                   utf8 ? nullptr : &lossy);
+  if (needed <= 0 || lossy) {
+    return false;
+  }
+  std::vector<char> buffer(needed);
+  if (WideCharToMultiByte(CP_ACP, flags, wide(text), length, buffer.data(), needed, nullptr,
+                          utf8 ? nullptr : &lossy) != needed ||
+      lossy) {
+    return false;
+  }
+  bytes.assign(buffer.data(), needed);
+  return true;
+}
+
+bool shortPath(const std::u16string& path, std::u16string& shortForm) {
+  DWORD needed = GetShortPathNameW(wide(path), nullptr, 0);
+  if (needed == 0) {
+    return false;
+  }
+  std::vector<wchar_t> buffer(needed + 1, L'\0');
+  DWORD length = GetShortPathNameW(wide(path), buffer.data(), needed + 1);
+  if (length == 0 || length > needed) {
+    return false;
+  }
+  shortForm.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+  return true;
+}
+
+const WideTextServices kWideText = {toAnsi, shortPath};
+
+// Reads a variable in UTF-16, so that no character is lost before the
+// launcher decides how the value is carried. False when it is unset.
+bool readWideVariable(const char* name, std::u16string& value) {
+  std::u16string wideName(name, name + strlen(name));  // the names are ASCII
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD needed = GetEnvironmentVariableW(wide(wideName), nullptr, 0);
+    if (needed == 0) {
+      value.clear();
+      return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    }
+    std::vector<wchar_t> buffer(needed, L'\0');
+    DWORD length = GetEnvironmentVariableW(wide(wideName), buffer.data(), needed);
+    if (length < needed) {
+      value.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      return true;
+    }
+    // The value grew between the two calls: ask again.
+  }
+}
+
+// A variable's value as the launcher's bytes; a value with no form the
+// code page carries counts as unset.
+bool readVariable(const char* name, std::string& value) {
+  std::u16string text;
+  return readWideVariable(name, text) && ansiVariable(name, text, kWideText, value);
+}
+
 }  // namespace
 
 // --- Process --------------------------------------------------------------
@@ -48,18 +125,24 @@ bool getModuleFileName(std::string& path) {
   // The classic MAX_PATH buffer first; a result that fills the request may
   // have been cut, so ask again with more room until it does not.
   DWORD request = 259;
-  std::vector<char> buffer(request + 1, '\0');
+  std::vector<wchar_t> buffer(request + 1, L'\0');
   for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, buffer.data(), request);
+    DWORD length = GetModuleFileNameW(nullptr, buffer.data(), request);
     if (length == 0) {
       return false;
     }
     if (length < request) {
-      path.assign(buffer.data(), length);
+      std::u16string text(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      if (!ansiPath(text, kWideText, path)) {
+        // Unknown, rather than a path of '?' that names something else.
+        path.clear();
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return false;
+      }
       return true;
     }
     request *= 2;
-    buffer.assign(request + 1, '\0');
+    buffer.assign(request + 1, L'\0');
   }
 }
 
@@ -101,17 +184,35 @@ void releaseCommandLine(CommandLineHandle vector) { LocalFree(vector); }
 
 // --- Environment ----------------------------------------------------------
 
-const char* getEnv(const char* name) { return getenv(name); }
+const char* getEnv(const char* name) {
+  // Each name keeps its own copy, valid until it is read again.
+  static std::map<std::string, std::string> values;
+  std::string value;
+  if (!readVariable(name, value)) {
+    values.erase(name);
+    return nullptr;
+  }
+  std::string& kept = values[name];
+  kept = value;
+  return kept.c_str();
+}
 
 unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned long size) {
-  return GetEnvironmentVariableA(name, buffer, size);
+  std::string value;
+  if (!readVariable(name, value)) {
+    SetLastError(ERROR_ENVVAR_NOT_FOUND);
+    return 0;
+  }
+  if (value.size() + 1 > size) {
+    return static_cast<unsigned long>(value.size() + 1);
+  }
+  memcpy(buffer, value.c_str(), value.size() + 1);
+  return static_cast<unsigned long>(value.size());
 }
 
 unsigned long getTempFolder(char* buffer, unsigned long size) {
-  return GetEnvironmentVariableA("TEMP", buffer, size);
+  return getEnvironmentVariable("TEMP", buffer, size);
 }
-
-static bool toAnsiExactly(const wchar_t* wide, std::string& ansi);
 
 unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
   wchar_t wide[MAX_PATH + 1];
@@ -120,14 +221,10 @@ unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
     return 0;
   }
   std::string folder;
-  if (!toAnsiExactly(wide, folder)) {
-    // A user name outside the code page: the short form reaches the same
-    // folder in characters the code page holds.
-    wchar_t shortPath[MAX_PATH + 1];
-    DWORD shortLength = GetShortPathNameW(wide, shortPath, MAX_PATH + 1);
-    if (shortLength == 0 || shortLength > MAX_PATH || !toAnsiExactly(shortPath, folder)) {
-      return 0;
-    }
+  // A user name outside the code page: the short form reaches the same
+  // folder in characters the code page holds.
+  if (!ansiPath(reinterpret_cast<const char16_t*>(wide), kWideText, folder)) {
+    return 0;
   }
   // GetTempPath ends the folder with a backslash; a root keeps its own.
   if (folder.size() > 3 && folder.back() == '\\') {
@@ -234,29 +331,9 @@ EntryType pathType(const char* path) {
   return (status.st_mode & _S_IFREG) != 0 ? EntryType::File : EntryType::Other;
 }
 
-// The wide text in the ANSI code page, when it goes there and back
-// unchanged. A character the code page lacks would otherwise arrive as "?"
-// or as a look-alike (best fit), naming some other file or none.
+// The wide text in the ANSI code page, when nothing is lost on the way.
 static bool toAnsiExactly(const wchar_t* wide, std::string& ansi) {
-  int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) {
-    return false;
-  }
-  std::vector<char> bytes(static_cast<std::size_t>(size), '\0');
-  if (WideCharToMultiByte(CP_ACP, 0, wide, -1, bytes.data(), size, nullptr, nullptr) != size) {
-    return false;
-  }
-  int back = MultiByteToWideChar(CP_ACP, 0, bytes.data(), -1, nullptr, 0);
-  if (back <= 0) {
-    return false;
-  }
-  std::vector<wchar_t> again(static_cast<std::size_t>(back), L'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, bytes.data(), -1, again.data(), back) != back ||
-      wcscmp(again.data(), wide) != 0) {
-    return false;
-  }
-  ansi.assign(bytes.data(), static_cast<std::size_t>(size - 1));
-  return true;
+  return toAnsi(reinterpret_cast<const char16_t*>(wide), ansi);
 }
 
 DirectoryHandle openDirectory(const char* folder) {

@@ -21,6 +21,7 @@ const std::chrono::steady_clock::time_point started = std::chrono::steady_clock:
 
 std::FILE* output = nullptr;
 bool toStandardError = false;
+std::vector<std::string> remarks;
 
 #if defined(_WIN32)
 // A GUI process has no console, so whatever the VM and the application
@@ -70,6 +71,18 @@ void writeTraceText(const std::string& text) {
   }
   std::fwrite(text.data(), 1, text.size(), output);
   std::fflush(output);
+}
+
+void notePlatformRemark(const std::string& text) {
+  if (output != nullptr) {
+    remarks.push_back(text);
+  }
+}
+
+std::vector<std::string> takePlatformRemarks() {
+  std::vector<std::string> taken;
+  taken.swap(remarks);
+  return taken;
 }
 
 void closeTraceOutput() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -20,6 +21,13 @@ bool traceOutputOpen();
 // Writes text as it is and flushes it at once, so the lines survive the
 // process being ended by someone else (the VM may exit on its own).
 void writeTraceText(const std::string& text);
+
+// A remark of the platform layer about an answer it had to adjust (a path
+// the code page cannot carry left out, a fallback folder used), so that the
+// trace can say why. Kept only while the trace is open; the trace writes
+// the remarks with its next line.
+void notePlatformRemark(const std::string& text);
+std::vector<std::string> takePlatformRemarks();
 
 // Closes the output; the trace is off again.
 void closeTraceOutput();

@@ -49,11 +49,18 @@ bool findPrivateRuntime(const std::string& installDir) {
   char makerJavaHome[kRuntimePathSize] = {0};
   readRegistryText(makerKey, "JAVA_HOME", makerJavaHome, sizeof makerJavaHome);
 
-  if (!exists(makerJavaHome)) {
-    std::string fallback = parentOf(installDir) + conventions::kSeparator + "Java";
-    if (exists(fallback)) {
+  if (makerJavaHome[0] == '\0' || !exists(makerJavaHome)) {
+    std::string base = parentOf(installDir);
+    std::string fallback = base + conventions::kSeparator + "Java";
+    if (!base.empty() && exists(fallback)) {
       copyIfFits(fallback, makerJavaHome, sizeof makerJavaHome);
     }
+  }
+  // No folder at all: joined to the runtime's name, an empty one would name
+  // a folder at the root of the current drive, where any local user may
+  // plant libraries.
+  if (makerJavaHome[0] == '\0') {
+    return false;
   }
 
   // The separator is always added, even after one already there.
@@ -76,7 +83,12 @@ void findVendorRuntime() {
   if (traced::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
     logLaunchError("Can't locate JRE[Java Runtime Environment]", true);
   }
-  readRegistryText(vendorKey, "CurrentVersion", jreCurrentVersion, sizeof jreCurrentVersion);
+  // Without a version the key's path would end in the separator, which
+  // opens the vendor's key itself and reads its values as a runtime's.
+  if (!readRegistryText(vendorKey, "CurrentVersion", jreCurrentVersion, sizeof jreCurrentVersion) ||
+      jreCurrentVersion[0] == '\0') {
+    logLaunchError("Can't locate JRE[CurrentVersion]", true);
+  }
 
   std::string jreVersionKey = std::string(kJavaVendorKey) + "\\" + jreCurrentVersion;
   platform::RegKey versionKey = nullptr;
@@ -107,14 +119,18 @@ void findJavaRuntime(const std::string& installDir) {
 CreateJavaVmFunction loadJavaRuntime() {
   // The runtime's VM library needs its support library, which is not on
   // the search path: load it first, by full path.
-  if (conventions::kSupportLibrary != nullptr) {
+  // Without a home there is no support library: an empty home would put
+  // it at the root of the current drive.
+  if (conventions::kSupportLibrary != nullptr && javaHomeDir[0] != '\0') {
     std::string supportLibPath = std::string(javaHomeDir) + conventions::kSupportLibrary;
     if (exists(supportLibPath) && traced::loadLibrary(supportLibPath.c_str()) == nullptr) {
       logLaunchError("Error loading msvcr71.dll", false);
     }
   }
 
-  platform::LibraryHandle vmLibrary = traced::loadLibrary(runtimeLibPath);
+  // An empty name would be searched for, not loaded from a known place.
+  platform::LibraryHandle vmLibrary =
+      runtimeLibPath[0] != '\0' ? traced::loadLibrary(runtimeLibPath) : nullptr;
   if (vmLibrary == nullptr) {
     logLaunchError("Error loading JVM", true);
   }

@@ -12,10 +12,17 @@ std::vector<std::string> buildVmOptions(const std::string& classPath,
                                         const std::string& libraryPath,
                                         const std::string& securityManagerOption,
                                         const std::string& securityPolicyOption) {
-  // "%p" is left for the VM, which puts its process id there.
+  // "%p" is left for the VM, which puts its process id there. The VM reads
+  // every "%" of the option that way, so one in the folder's name is
+  // doubled to reach the file name as itself.
   const char* profile = platform::getEnv(conventions::kProfileVariable);
   std::string errorFileOption = "-XX:ErrorFile=";
-  errorFileOption += profile != nullptr ? profile : "";
+  for (const char* c = profile != nullptr ? profile : ""; *c != '\0'; ++c) {
+    if (*c == '%') {
+      errorFileOption += '%';
+    }
+    errorFileOption += *c;
+  }
   errorFileOption += conventions::kErrorFileFolder;
   errorFileOption += "Veltrana.exe";
   errorFileOption += "_error%p.log";

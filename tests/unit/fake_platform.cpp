@@ -8,6 +8,8 @@
 #include <memory>
 #include <set>
 
+#include "platform/ansi_path.h"
+
 namespace {
 
 // Win32 error codes the fake answers with.
@@ -21,6 +23,7 @@ constexpr unsigned long kBadExeFormat = 193;
 constexpr unsigned long kEnvVarNotFound = 203;
 constexpr unsigned long kNotOwner = 288;
 constexpr unsigned long kInvalidParameter = 87;
+constexpr unsigned long kNoUnicodeTranslation = 1113;
 
 // The longest path Windows handles at all, long paths enabled.
 constexpr std::size_t kLongestPath = 32767;
@@ -96,7 +99,7 @@ struct Library {
 };
 
 struct State {
-  std::string modulePath;
+  std::u16string modulePath;
   bool moduleFails = false;
   unsigned long moduleError = 0;
   unsigned long lastError = 0;
@@ -107,7 +110,8 @@ struct State {
   int commandLineToken = 0;  // its address is the vector handle
   bool commandLineOut = false;
 
-  std::map<std::string, std::string> environment;  // by lower-case name
+  std::map<std::string, std::u16string> environment;  // by lower-case name
+  std::map<std::string, std::string> envTexts;        // what getEnv handed out
 
   std::map<std::string, RegistryKey> registry;  // by lower-case path
   std::string registryProblem;
@@ -142,6 +146,58 @@ struct State {
 State state;
 
 void misuse(const std::string& what) { state.misuses.push_back(what); }
+
+// --- The ANSI code page: Windows-1252 -------------------------------------------
+
+// The characters of bytes 0x80 to 0x9F; the rest stand for themselves.
+const char16_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::u16string fromAnsi(const std::string& bytes) {
+  std::u16string text;
+  for (char c : bytes) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    text += byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : char16_t(byte);
+  }
+  return text;
+}
+
+bool toAnsi(const std::u16string& text, std::string& bytes) {
+  bytes.clear();
+  for (char16_t unit : text) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+      bytes += static_cast<char>(unit);
+      continue;
+    }
+    const char16_t* found = std::find(kHighControls, kHighControls + 32, unit);
+    if (found == kHighControls + 32) {
+      return false;  // not in the code page: no best fit, no default character
+    }
+    bytes += static_cast<char>(0x80 + (found - kHighControls));
+  }
+  return true;
+}
+
+// A wide text in UTF-8, the form tests write wide-only names in.
+std::string utf8Of(const std::u16string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    const unsigned char lead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    out += static_cast<char>(lead[extra] | (c >> (6 * extra)));
+    for (int k = extra - 1; k >= 0; --k) {
+      out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+    }
+  }
+  return out;
+}
 
 // --- Paths ----------------------------------------------------------------------
 
@@ -285,6 +341,45 @@ Node* findNode(const std::string& path) {
   return found == state.nodes.end() ? nullptr : &found->second;
 }
 
+// GetShortPathNameW, for a path that exists: each component the code page
+// cannot hold becomes its short name, and fails without one.
+bool shortPath(const std::u16string& path, std::u16string& shortForm) {
+  std::string key;
+  std::string shortText;
+  for (std::size_t start = 0;;) {
+    std::size_t end = path.find(u'\\', start);
+    std::u16string part = path.substr(start, end == std::u16string::npos ? end : end - start);
+    std::string bytes;
+    bool held = toAnsi(part, bytes);
+    key += held ? bytes : utf8Of(part);
+    if (!held) {
+      auto found = state.nodes.find(normalise(key));
+      if (found == state.nodes.end() || found->second.shortName.empty()) {
+        return false;
+      }
+      bytes = found->second.shortName;
+    }
+    shortText += bytes;
+    if (end == std::u16string::npos) {
+      break;
+    }
+    key += '\\';
+    shortText += '\\';
+    start = end + 1;
+  }
+  shortForm = fromAnsi(shortText);
+  return findNode(key) != nullptr;
+}
+
+const platform::WideTextServices kWideText = {toAnsi, shortPath};
+
+// A variable's bytes as the Windows layer reads them.
+bool readVariable(const std::string& name, std::string& value) {
+  auto found = state.environment.find(lower(name));
+  return found != state.environment.end() &&
+         platform::ansiVariable(name.c_str(), found->second, kWideText, value);
+}
+
 Node& makeNode(const std::string& normalised, NodeKind kind) {
   std::string name;
   std::string parent = parentOf(normalised, &name);
@@ -383,12 +478,14 @@ namespace fake {
 
 void reset() {
   state = State();
-  state.modulePath = "C:\\Apps\\Veltrana\\Veltrana.exe";
+  state.modulePath = u"C:\\Apps\\Veltrana\\Veltrana.exe";
   state.currentDirectory = "C:\\Work";
   state.commandLine = {u"C:\\Apps\\Veltrana\\Veltrana.exe"};
 }
 
-void setModulePath(const std::string& path) {
+void setModulePath(const std::string& path) { setModulePathWide(fromAnsi(path)); }
+
+void setModulePathWide(const std::u16string& path) {
   state.modulePath = path;
   state.moduleFails = false;
 }
@@ -396,7 +493,7 @@ void setModulePath(const std::string& path) {
 void failModulePath(unsigned long error, const std::string& partialPath) {
   state.moduleFails = true;
   state.moduleError = error;
-  state.modulePath = partialPath;
+  state.modulePath = fromAnsi(partialPath);
 }
 
 void setCurrentDirectoryValue(const std::string& path) { state.currentDirectory = path; }
@@ -409,8 +506,13 @@ void setCommandLine(const std::vector<std::u16string>& args) {
 void failCommandLineSplit() { state.splitFails = true; }
 
 void setEnv(const std::string& name, const std::string& value) {
+  setEnvWide(name, fromAnsi(value));
+}
+
+void setEnvWide(const std::string& name, const std::u16string& value) {
   state.environment[lower(name)] = value;
 }
+
 void unsetEnv(const std::string& name) { state.environment.erase(lower(name)); }
 
 void addRegistryKey(const std::string& path) { state.registry[lower(path)]; }
@@ -561,9 +663,14 @@ namespace platform {
 
 bool getModuleFileName(std::string& path) {
   state.events.push_back("getModuleFileName");
-  path = state.modulePath;
   if (state.moduleFails) {
+    toAnsi(state.modulePath, path);
     state.lastError = state.moduleError;
+    return false;
+  }
+  if (!platform::ansiPath(state.modulePath, kWideText, path)) {
+    path.clear();
+    state.lastError = kNoUnicodeTranslation;
     return false;
   }
   return true;
@@ -598,17 +705,22 @@ void releaseCommandLine(CommandLineHandle vector) {
 }
 
 const char* getEnv(const char* name) {
-  auto found = state.environment.find(lower(name));
-  return found == state.environment.end() ? nullptr : found->second.c_str();
+  std::string value;
+  if (!readVariable(name, value)) {
+    state.envTexts.erase(lower(name));
+    return nullptr;
+  }
+  std::string& kept = state.envTexts[lower(name)];
+  kept = value;
+  return kept.c_str();
 }
 
 unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned long size) {
-  auto found = state.environment.find(lower(name));
-  if (found == state.environment.end()) {
+  std::string value;
+  if (!readVariable(name, value)) {
     state.lastError = kEnvVarNotFound;
     return 0;
   }
-  const std::string& value = found->second;
   if (value.size() + 1 > size) {
     return static_cast<unsigned long>(value.size() + 1);
   }
@@ -623,13 +735,17 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
 unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
   // GetTempPath: the first of TMP, TEMP and USERPROFILE that is set, else
   // the Windows folder. It does not look whether the folder exists.
-  std::string folder = "C:\\Windows";
+  std::u16string wide = u"C:\\Windows";
   for (const char* name : {"tmp", "temp", "userprofile"}) {
     auto found = state.environment.find(name);
     if (found != state.environment.end() && !found->second.empty()) {
-      folder = found->second;
+      wide = found->second;
       break;
     }
+  }
+  std::string folder;
+  if (!platform::ansiPath(wide, kWideText, folder)) {
+    return 0;
   }
   if (folder.size() > 3 && isSeparator(folder.back())) {
     folder.pop_back();

@@ -19,6 +19,11 @@
 //   set, else C:\Windows.
 // - Text-mode files turn each "\n" written into "\r\n", like the Windows C
 //   runtime; binary modes write bytes as given.
+// - The ANSI code page is Windows-1252. The executable's path and the
+//   variables are held in UTF-16 and handed to the logic the way the Windows
+//   layer does; tests given bytes stand for their 1252 characters. Names
+//   the code page cannot hold are set with setWideOnlyName, and
+//   GetShortPathNameW puts their short names in their place.
 // - Threads are recorded, not run, until the test runs them.
 // - exitProcess throws fake::ProcessExit so a test regains control.
 #pragma once
@@ -42,6 +47,7 @@ void reset();
 
 // --- Process ----------------------------------------------------------------
 void setModulePath(const std::string& path);
+void setModulePathWide(const std::u16string& path);
 // getModuleFileName fails with this error, leaving partialPath.
 void failModulePath(unsigned long error, const std::string& partialPath = "");
 void setCurrentDirectoryValue(const std::string& path);  // no existence check
@@ -53,6 +59,7 @@ void failCommandLineSplit();  // splitCommandLine returns null
 
 // --- Environment ----------------------------------------------------------------
 void setEnv(const std::string& name, const std::string& value);
+void setEnvWide(const std::string& name, const std::u16string& value);
 void unsetEnv(const std::string& name);
 
 // --- Registry -------------------------------------------------------------------

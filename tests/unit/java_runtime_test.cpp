@@ -274,16 +274,75 @@ TEST_F(JavaRuntimeTest, RegistryTextIsNeverWrittenPastItsBuffer) {
   EXPECT_STREQ(storage, "before");
 }
 
-TEST_F(JavaRuntimeTest, OversizedCurrentVersionIsTreatedAsMissing) {
-  // 80 characters and a terminator: one byte more than the buffer holds.
-  fake::setRegistryText(paths::kVendorKey, "CurrentVersion", std::string(80, '9'));
+TEST_F(JavaRuntimeTest, RefusedCurrentVersionIsFatalAndTheVendorKeyIsNotReadAsARuntime) {
+  struct Case {
+    const char* what;
+    unsigned long type;  // 0: no value
+    std::string bytes;
+  };
+  const Case cases[] = {
+      // 80 characters and a terminator: one byte more than the buffer holds.
+      {"oversized", platform::kRegSz, std::string(80, '9') + '\0'},
+      {"missing", 0, ""},
+      {"empty", platform::kRegSz, std::string(1, '\0')},
+      {"not text", platform::kRegDword, std::string("\x06\0\0\0", 4)},
+  };
+  for (const Case& c : cases) {
+    startOver();
+    // The vendor's key itself looks like a runtime, which must not be used.
+    fake::setRegistryText(paths::kVendorKey, "JavaHome", paths::kVendorHome);
+    fake::setRegistryText(paths::kVendorKey, "RuntimeLib", paths::kVendorVm);
+    fakejni::installVmLibrary(paths::kVendorVm);
+    if (c.type != 0) {
+      fake::setRegistryValue(paths::kVendorKey, "CurrentVersion", c.type, c.bytes);
+    }
 
-  EXPECT_EQ(discover(paths::kInstallDir), 1);
+    EXPECT_EQ(discover(paths::kInstallDir), 1) << c.what;
 
-  EXPECT_STREQ(jreCurrentVersion, "");
-  EXPECT_EQ(fake::registryKeysOpened().back(), std::string(paths::kVendorKey) + "\\");
-  EXPECT_EQ(fake::messageBoxes().at(0).text,
-            "Fatal Error Launching: Can't locate JRE[CurrentVersion]");
+    EXPECT_STREQ(jreCurrentVersion, "") << c.what;
+    EXPECT_EQ(fake::registryKeysOpened().back(), paths::kVendorKey) << c.what;
+    EXPECT_TRUE(fake::librariesLoaded().empty()) << c.what;
+    EXPECT_EQ(fake::messageBoxes().at(0).text,
+              "Fatal Error Launching: Can't locate JRE[CurrentVersion]");
+  }
+}
+
+TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
+  struct Case {
+    const char* what;
+    const char* makerHome;  // null: no maker key
+    const char* vendorHome;
+    const char* vendorLib;
+  };
+  const Case cases[] = {
+      {"empty JAVA_HOME, nothing beside", "", paths::kVendorHome, paths::kVendorVm},
+      {"vendor JavaHome empty", nullptr, "", paths::kVendorVm},
+      {"vendor RuntimeLib empty", nullptr, paths::kVendorHome, ""},
+  };
+  for (const Case& c : cases) {
+    startOver();
+    // Libraries planted at the root of the current drive (C:, from C:\Work).
+    for (const char* path : {"C:\\jre1.6.0_02\\bin\\client\\jvm.dll",
+                             "C:\\jre1.6.0_02\\bin\\msvcr71.dll", "C:\\bin\\msvcr71.dll"}) {
+      fakejni::installVmLibrary(path);
+    }
+    if (c.makerHome != nullptr) {
+      fake::setRegistryText(paths::kMakerKey, "JAVA_HOME", c.makerHome);
+    }
+    setVendorRuntime(c.vendorHome, c.vendorLib);
+    fakejni::installVmLibrary(paths::kVendorVm);
+
+    EXPECT_EQ(discover(paths::kInstallDir), *c.vendorLib != '\0' ? kReturned : 1) << c.what;
+
+    std::vector<std::string> loaded;
+    if (*c.vendorLib != '\0') {
+      loaded.push_back(c.vendorLib);
+    }
+    EXPECT_EQ(fake::librariesLoaded(), loaded) << c.what;
+    for (const std::string& path : fake::pathsStatted()) {
+      EXPECT_TRUE(!path.empty() && path[0] != '\\') << c.what << ": " << path;
+    }
+  }
 }
 
 TEST_F(JavaRuntimeTest, OversizedJavaHomeIsTreatedAsMissing) {

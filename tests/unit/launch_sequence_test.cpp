@@ -109,6 +109,67 @@ TEST_F(LaunchSequenceTest, CutPathStillGivesItsFolderAfterTheBox) {
   EXPECT_EQ(vmOption(0).rfind("-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;", 0), 0u);
 }
 
+TEST_F(LaunchSequenceTest, PathsTheCodePageCannotCarryReachTheVmInTheirShortForm) {
+  // Chinese and Polish names under code page 1252, reached by the A calls
+  // under their short names; "café" is carried as it is.
+  const std::u16string install = u"C:\\Apps\\\u5E94\u7528\\Veltrana";
+  const std::u16string profile = u"C:\\Users\\\u0141ukasz";
+  struct Case {
+    const char* what;
+    bool shortNames;
+    std::string classPathStart;
+    std::string libraryPath;
+    std::string policyOption;
+    std::string errorFileOption;
+  };
+  const Case cases[] = {
+      {"short names", true, "-Djava.class.path=C:\\Apps\\E5BA~1\\Veltrana\\Veltrana.jar;",
+       "-Djava.library.path=\".;C:\\Apps\\E5BA~1\\Veltrana\\lib;C:\\Tools;C:\\5DE5~1;C:\\Windows;"
+       "C:\\Programmes caf\xE9\\QuickTime\\QTSystem\\\"",
+       "-Djava.security.policy=file:/C:/Users/UKASZ~1/Temp/Veltrana.exe.policy",
+       "-XX:ErrorFile=C:\\Users\\UKASZ~1\\Logs\\Veltrana.exe_error%p.log"},
+      // Without short names each path counts as unknown or unset: the install
+      // folder is the current one (after the box).
+      {"no short names", false, "-Djava.class.path=C:\\Work\\Veltrana.jar;",
+       "-Djava.library.path=\".;C:\\Work\\lib;C:\\Tools;C:\\Windows;"
+       "C:\\Programmes caf\xE9\\QuickTime\\QTSystem\\\"",
+       "", "-XX:ErrorFile=\\Logs\\Veltrana.exe_error%p.log"},
+  };
+  for (const Case& c : cases) {
+    startOver();
+    setUpWorkingMachine();
+    // Named in UTF-8; the A calls reach them by their short names only.
+    fake::addFile("C:\\Apps\\应用\\Veltrana\\Veltrana.exe", "MZ");
+    fake::addFolder("C:\\Users\\Łukasz\\Temp");
+    fake::addFolder("C:\\工具");
+    fake::setWideOnlyName("C:\\Apps\\应用", c.shortNames ? "E5BA~1" : "");
+    fake::setWideOnlyName("C:\\Users\\Łukasz", c.shortNames ? "UKASZ~1" : "");
+    fake::setWideOnlyName("C:\\工具", c.shortNames ? "5DE5~1" : "");
+    fake::setModulePathWide(install + u"\\Veltrana.exe");
+    fake::setEnvWide("USERPROFILE", profile);
+    fake::setEnvWide("TEMP", profile + u"\\Temp");
+    fake::setEnvWide("PATH", u"C:\\Tools;C:\\\u5DE5\u5177;D:\\\u5E93;C:\\Windows");
+    fake::setEnvWide("ProgramFiles", u"C:\\Programmes caf\u00E9");
+
+    EXPECT_EQ(launch(), 0) << c.what;
+
+    EXPECT_EQ(vmOption(0).rfind(c.classPathStart, 0), 0u) << c.what << ": " << vmOption(0);
+    EXPECT_EQ(vmOption(1), c.libraryPath) << c.what;
+    if (!c.policyOption.empty()) {
+      EXPECT_EQ(vmOption(3), c.policyOption) << c.what;
+    }
+    EXPECT_EQ(vmOption(4), c.errorFileOption) << c.what;
+    if (c.shortNames) {
+      EXPECT_TRUE(fake::messageBoxes().empty());
+      EXPECT_NE(fake::fileContents("C:\\Users\\UKASZ~1\\Temp\\Veltrana.exe.policy")
+                    .find("grant codeBase \"file:/C:/Apps/E5BA~1/Veltrana/-\""),
+                std::string::npos);
+    } else {
+      EXPECT_EQ(fake::messageBoxes().at(0).text, "Error 1113 text");
+    }
+  }
+}
+
 // What the trace says for a good launch and for each kind of failure. The
 // trace is a real file; the launch runs on the in-memory machine.
 TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
@@ -184,6 +245,14 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
        [] { fakejni::behaviour().mainThrows = true; },
        0,
        {"pending exception java.lang.IllegalStateException", "exit code 0"}},
+      {"TEMP with no form in the code page",
+       [] {
+         fake::setWideOnlyName("C:\\\u5DE5", "");
+         fake::setEnvWide("TEMP", u"C:\\\u5DE5");
+       },
+       0,
+       {"platform: \"C:\\\u5DE5\" has no form in the ANSI code page, not even a short one: left "
+        "out"}},
   };
   const std::string tracePath = ::testing::TempDir() + "veltrana_unit_trace.txt";
   for (const Case& c : cases) {

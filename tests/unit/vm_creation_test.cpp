@@ -66,6 +66,9 @@ TEST_F(VmCreationTest, ProfileFolderThatIsUnsetTooLongOrMissing) {
        "-XX:ErrorFile=" + longest + "u\\Logs\\Veltrana.exe_error%p.log", "C:\\Work"},
       {"missing folder", true, "C:\\Users\\gone", false,
        "-XX:ErrorFile=C:\\Users\\gone\\Logs\\Veltrana.exe_error%p.log", "C:\\Work"},
+      // The VM expands "%p" anywhere in the option: a "%" of the folder is doubled.
+      {"percent signs", true, "C:\\Users\\p%p%%", true,
+       "-XX:ErrorFile=C:\\Users\\p%%p%%%%\\Logs\\Veltrana.exe_error%p.log", "C:\\Users\\p%p%%"},
   };
   for (const Case& c : cases) {
     startOver();

@@ -41,6 +41,26 @@ class PolicyFile(WineTestCase):
         self.assertEqual(self.read(TEMP + "\\Veltrana.exe.policy"),
                          policy("C:/Program%20Files/Veltrana/", "D:/QT%20%20Ext/QTSystem/"))
 
+    def test_folders_named_outside_the_code_page_reach_the_vm_by_names_that_exist(self):
+        # Chinese under the Western code page: the launcher must not hand on
+        # '?' in place of the characters it cannot carry.
+        install = ROOT + "\\Apps\\\u5e94\u7528\\Veltrana"
+        temp = ROOT + "\\\u4e34\u65f6"
+        self.install(install)
+        self.write(install + "\\Veltrana.jar")
+        self.write(temp + "\\other.tmp")
+        run = self.launch(folder=install, env={"TEMP": temp})
+        self.assertCompleteRun(run)
+        self.assertEqual(run.values("acp"), ["1252"])
+        class_path = run.options()[0]
+        self.assertNotIn("?", class_path)
+        self.assertEqual(run.values("missing"), [PROGRAM_FILES + "\\QuickTime\\QTSystem\\QTJava.zip"])
+        folder = class_path[len("-Djava.class.path="):].split(";")[0][:-len("\\Veltrana.jar")]
+        self.assertIn(folder + "\\lib\\a.jar;", class_path)
+        grant = 'grant codeBase "file:/' + folder.replace("\\", "/") + '/-"'
+        self.assertIn(grant.encode("ascii"), self.read(temp + "\\Veltrana.exe.policy"))
+        self.assertNotIn("?", run.options()[3])
+
     def test_temporary_folder_with_blanks_in_the_option(self):
         temp = ROOT + "\\Local Settings\\Temp"
         self.write(temp + "\\other.tmp")

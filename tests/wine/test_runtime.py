@@ -1,7 +1,9 @@
 """Which Java runtime the launcher picks, in which order it loads the
 runtime's libraries, and how a runtime that cannot be used is reported."""
 
-from wine_harness import (JRE, MAKER_KEY, PROFILE, ROOT, VENDOR_KEY, WineTestCase,
+import shutil
+
+from wine_harness import (JRE, MAKER_KEY, PROFILE, ROOT, VENDOR_KEY, WineTestCase, host_path,
                           log_entry_pattern, run_tests)
 
 APPS = ROOT + "\\Apps"
@@ -9,8 +11,8 @@ VENDOR_HOME = ROOT + "\\Vendor Jre6"
 VENDOR_VM = VENDOR_HOME + "\\bin\\client\\jvm.dll"
 
 
-def vendor_keys(home=VENDOR_HOME, vm=VENDOR_VM):
-    return ("1.6", {"JavaHome": home, "RuntimeLib": vm})
+def vendor_keys(home=VENDOR_HOME, vm=VENDOR_VM, version="1.6"):
+    return (version, {"JavaHome": home, "RuntimeLib": vm})
 
 
 class PrivateRuntime(WineTestCase):
@@ -68,6 +70,20 @@ class VendorRuntime(WineTestCase):
         self.assertVendorRuntimeUsed(run)
         self.assertEqual(self.opened_keys(run)[0], MAKER_KEY)
 
+    def test_libraries_planted_at_the_drive_root_are_never_loaded(self):
+        # An empty JAVA_HOME and a vendor runtime without JavaHome: neither
+        # may be taken for the root of the current drive.
+        for folder in ("C:\\" + JRE, "C:\\bin"):
+            self.addCleanup(shutil.rmtree, host_path(folder), ignore_errors=True)
+        self.copy("stub_msvcr71", "C:\\" + JRE + "\\bin\\msvcr71.dll")
+        self.copy("stub_jvm", "C:\\" + JRE + "\\bin\\client\\jvm.dll")
+        self.copy("stub_msvcr71", "C:\\bin\\msvcr71.dll")
+        self.set_registry(maker_java_home="", vendor=("1.6", {"RuntimeLib": VENDOR_VM}))
+        run = self.launch()
+        self.assertCompleteRun(run)
+        self.assertEqual(self.loaded_libraries(run), [VENDOR_VM])
+        self.assertEqual(run.values("loaded"), [VENDOR_VM])
+
     def test_private_folder_without_vm_library_leads_to_the_vendor_runtime(self):
         self.runtime(ROOT + "\\rt\\" + JRE, vm=None)
         self.set_registry(maker_java_home=ROOT + "\\rt", vendor=vendor_keys())
@@ -83,6 +99,8 @@ class UnusableRuntime(WineTestCase):
         cases = [
             ("no vendor key", None, "Can't locate JRE[Java Runtime Environment]"),
             ("no version subkey", ("1.6", None), "Can't locate JRE[CurrentVersion]"),
+            # The vendor's key itself, which an empty version would name.
+            ("empty CurrentVersion", vendor_keys(version=""), "Can't locate JRE[CurrentVersion]"),
             ("missing VM library", vendor_keys(vm=ROOT + "\\missing\\jvm.dll"),
              "Error loading JVM"),
         ]

@@ -1,0 +1,39 @@
+// How a path that Windows holds in UTF-16 reaches the launcher, whose paths
+// are bytes in the ANSI code page.
+//
+// A path that the code page carries exactly keeps exactly those bytes. One
+// that it cannot carry (a Chinese folder name under a Western code page)
+// would otherwise reach the VM with '?' in place of each such character and
+// name nothing; its short (8.3) form names the same file in characters the
+// code page and the VM both carry. A path with neither form is left out.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The two system services the rule needs, so that the in-memory platform of
+// the tests can stand in for Windows.
+struct WideTextServices {
+  // The text in the ANSI code page; false when any character would be lost
+  // or replaced by a look-alike.
+  bool (*toAnsi)(const std::u16string& text, std::string& bytes);
+  // The short form of an existing path; false when there is none.
+  bool (*shortPath)(const std::u16string& path, std::u16string& shortForm);
+};
+
+// The path's bytes in the ANSI code page; false when it has no form the
+// code page carries.
+bool ansiPath(const std::u16string& path, const WideTextServices& services, std::string& bytes);
+
+// A list of paths joined by separator (PATH): the same rule for each
+// entry, leaving out an entry that has no such form.
+std::string ansiPathList(const std::u16string& list, char16_t separator,
+                         const WideTextServices& services);
+
+// An environment variable's value: every variable the launcher reads names
+// a path, or a list of them for PATH. False when it has no form.
+bool ansiVariable(const char* name, const std::u16string& value, const WideTextServices& services,
+                  std::string& bytes);
+
+}  // namespace platform
