@@ -3,42 +3,9 @@
 #include <cctype>
 
 #include "platform/trace_output.h"
+#include "platform/utf8_text.h"
 
 namespace platform {
-
-namespace {
-
-// The text in UTF-8, for the trace: a lone surrogate shows as U+FFFD.
-std::string shownAsUtf8(const std::u16string& text) {
-  std::string bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    unsigned long c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      bytes += static_cast<char>(c);
-    } else if (c < 0x800) {
-      bytes += static_cast<char>(0xC0 | (c >> 6));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      bytes += static_cast<char>(0xE0 | (c >> 12));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      bytes += static_cast<char>(0xF0 | (c >> 18));
-      bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return bytes;
-}
-
-}  // namespace
 
 bool ansiPath(const std::u16string& path, const WideTextServices& services, std::string& bytes) {
   if (services.toAnsi(path, bytes)) {
@@ -49,7 +16,7 @@ bool ansiPath(const std::u16string& path, const WideTextServices& services, std:
       services.toAnsi(shortForm, bytes)) {
     return true;
   }
-  notePlatformRemark("\"" + shownAsUtf8(path) +
+  notePlatformRemark("\"" + encodeUtf8(path) +
                      "\" has no form in the ANSI code page, not even a short one: left out");
   return false;
 }

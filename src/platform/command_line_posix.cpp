@@ -5,7 +5,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
-#include "platform/utf8_decoding.h"
+#include "platform/utf8_text.h"
 
 namespace platform {
 

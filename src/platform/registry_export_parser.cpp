@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/utf8_text.h"
 
 namespace registry {
 
@@ -10,47 +11,15 @@ namespace {
 
 constexpr unsigned long kRegMultiSz = 7;
 
-void appendUtf8(std::string& out, unsigned long codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | (codePoint >> 12));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (codePoint >> 18));
-    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
-}
-
 // UTF-16LE bytes (from offset start) as UTF-8, the narrow text of the POSIX
 // layer. A lone surrogate becomes U+FFFD; an odd last byte is dropped.
 std::string utf16leToUtf8(const std::string& bytes, std::size_t start) {
-  std::string out;
-  std::size_t i = start;
-  auto unitAt = [&](std::size_t at) {
-    return static_cast<unsigned long>(static_cast<unsigned char>(bytes[at])) |
-           (static_cast<unsigned long>(static_cast<unsigned char>(bytes[at + 1])) << 8);
-  };
-  while (i + 1 < bytes.size()) {
-    unsigned long unit = unitAt(i);
-    i += 2;
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < bytes.size()) {
-      unsigned long low = unitAt(i);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        i += 2;
-        appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        continue;
-      }
-    }
-    appendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
+  std::u16string units;
+  for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                   (static_cast<unsigned char>(bytes[i + 1]) << 8));
   }
-  return out;
+  return platform::encodeUtf8(units);
 }
 
 std::vector<std::string> splitLines(const std::string& text) {
