@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "diag/session_log.h"
 #include "diag/traced_platform.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
@@ -253,11 +254,8 @@ void startLaunchTrace() {
   } else {
 #if defined(VELTRANA_WINDOWS_CONVENTIONS)
     // A GUI program has no console: the trace goes beside the session log.
-    const char* profile = platform::getEnv(conventions::kProfileVariable);
-    if (profile != nullptr) {
-      std::string logsFolder = std::string(profile) + conventions::kLogsFolder;
-      platform::makeDirectory(logsFolder.c_str());
-      std::string path = logsFolder + conventions::kSeparator + "Veltrana Launch Trace.txt";
+    std::string path = userLogFilePath("Veltrana Launch Trace.txt");
+    if (!path.empty()) {
       opened = platform::openTraceOutput(path.c_str());
     }
 #else
@@ -352,10 +350,7 @@ void traceRuntimeChosen(const std::string& installDir) {
   std::string why;
   if (privateRuntime) {
     std::string base = home.substr(0, home.size() - privateFolder.size());
-    std::size_t last = installDir.rfind(conventions::kSeparatorChar);
-    std::string javaFolder = (last == std::string::npos ? installDir : installDir.substr(0, last)) +
-                             conventions::kSeparator + "Java";
-    why = base == javaFolder
+    why = base == javaFolderBeside(installDir)
               ? "the private runtime in the \"Java\" folder beside the install folder"
               : "the private runtime in the folder the maker's key names";
   } else {

@@ -19,18 +19,10 @@ void writePiece(platform::FileHandle file, const std::string& piece) {
 // a path that does not fit, or with a file that cannot be opened, the entry
 // is skipped and the caller carries on.
 void appendLogEntry(const std::string& errorText, const std::string& timeText) {
-  const char* profile = platform::getEnv(conventions::kProfileVariable);
-  // An empty value names no folder (it would put the log at the root).
-  if (profile == nullptr || profile[0] == '\0') {
+  std::string logPath = userLogFilePath("Veltrana Session Log.txt");
+  if (logPath.empty()) {
     return;
   }
-  std::string logsFolder = std::string(profile) + conventions::kLogsFolder;
-  std::string logPath = logsFolder + conventions::kSeparator + "Veltrana Session Log.txt";
-  if (logPath.size() + 1 > kLogPathCapacity) {
-    return;
-  }
-  platform::makeDirectory(logsFolder.c_str());
-
   platform::FileHandle file = platform::openFile(logPath.c_str(), "a+");
   if (file == nullptr) {
     return;
@@ -46,6 +38,20 @@ void appendLogEntry(const std::string& errorText, const std::string& timeText) {
 }
 
 }  // namespace
+
+std::string userLogFilePath(const char* fileName) {
+  const char* profile = platform::getEnv(conventions::kProfileVariable);
+  if (profile == nullptr || profile[0] == '\0') {
+    return std::string();
+  }
+  std::string logsFolder = std::string(profile) + conventions::kLogsFolder;
+  std::string path = logsFolder + conventions::kSeparator + fileName;
+  if (path.size() + 1 > kLogPathCapacity) {
+    return std::string();
+  }
+  platform::makeDirectory(logsFolder.c_str());
+  return path;
+}
 
 void logLaunchError(const char* message, bool fatal) {
   std::string errorText = fatal ? "Fatal Error Launching: " : "Error Launching: ";

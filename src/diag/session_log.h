@@ -2,6 +2,14 @@
 // failure, a message box and exit code 1.
 #pragma once
 
+#include <string>
+
+// The path of fileName in the user's Logs folder (USERPROFILE\Logs, or
+// HOME/Logs), creating that folder when it is missing. Empty when the
+// profile folder is unset or empty (an empty one would put the file at the
+// root) or when the path does not fit the launcher's 1024-byte limit.
+std::string userLogFilePath(const char* fileName);
+
 // Appends a dated entry for message to the session log. When fatal, shows
 // the error in a message box and ends the process with exit code 1; it
 // returns only when fatal is false.

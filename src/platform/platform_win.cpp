@@ -110,6 +110,16 @@ bool readWideVariable(const char* name, std::u16string& value) {
   }
 }
 
+// Hands text over as GetEnvironmentVariable does: copied with its terminator
+// when it fits in size bytes (returning its length), else the size needed.
+unsigned long copyOut(const std::string& text, char* buffer, unsigned long size) {
+  if (text.size() + 1 > size) {
+    return static_cast<unsigned long>(text.size() + 1);
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<unsigned long>(text.size());
+}
+
 // A variable's value as the launcher's bytes; a value with no form the
 // code page carries counts as unset.
 bool readVariable(const char* name, std::string& value) {
@@ -203,11 +213,7 @@ unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned lo
     SetLastError(ERROR_ENVVAR_NOT_FOUND);
     return 0;
   }
-  if (value.size() + 1 > size) {
-    return static_cast<unsigned long>(value.size() + 1);
-  }
-  memcpy(buffer, value.c_str(), value.size() + 1);
-  return static_cast<unsigned long>(value.size());
+  return copyOut(value, buffer, size);
 }
 
 unsigned long getTempFolder(char* buffer, unsigned long size) {
@@ -230,11 +236,7 @@ unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
   if (folder.size() > 3 && folder.back() == '\\') {
     folder.pop_back();
   }
-  if (folder.size() + 1 > size) {
-    return static_cast<unsigned long>(folder.size() + 1);
-  }
-  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
-  return static_cast<unsigned long>(folder.size());
+  return copyOut(folder, buffer, size);
 }
 
 // --- Working directory ----------------------------------------------------
@@ -331,11 +333,6 @@ EntryType pathType(const char* path) {
   return (status.st_mode & _S_IFREG) != 0 ? EntryType::File : EntryType::Other;
 }
 
-// The wide text in the ANSI code page, when nothing is lost on the way.
-static bool toAnsiExactly(const wchar_t* wide, std::string& ansi) {
-  return toAnsi(reinterpret_cast<const char16_t*>(wide), ansi);
-}
-
 DirectoryHandle openDirectory(const char* folder) {
   // The folder's own path is already in the code page (the scan built it
   // from names that convert exactly), so it goes over as it is.
@@ -365,7 +362,7 @@ bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
     return false;
   }
   const WIN32_FIND_DATAW& data = listing->data;
-  if (toAnsiExactly(data.cFileName, entry.name)) {
+  if (toAnsi(reinterpret_cast<const char16_t*>(data.cFileName), entry.name)) {
     entry.longName = entry.name;
   } else {
     // What the ANSI listing would have called it, "?" and all.
@@ -374,7 +371,7 @@ bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
         WideCharToMultiByte(CP_ACP, 0, data.cFileName, -1, shown, sizeof shown, nullptr, nullptr);
     entry.longName.assign(shown, length > 0 ? static_cast<std::size_t>(length - 1) : 0);
     if (data.cAlternateFileName[0] == L'\0' ||
-        !toAnsiExactly(data.cAlternateFileName, entry.name)) {
+        !toAnsi(reinterpret_cast<const char16_t*>(data.cAlternateFileName), entry.name)) {
       entry.name.clear();
     }
   }

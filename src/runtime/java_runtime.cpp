@@ -50,9 +50,8 @@ bool findPrivateRuntime(const std::string& installDir) {
   readRegistryText(makerKey, "JAVA_HOME", makerJavaHome, sizeof makerJavaHome);
 
   if (makerJavaHome[0] == '\0' || !exists(makerJavaHome)) {
-    std::string base = parentOf(installDir);
-    std::string fallback = base + conventions::kSeparator + "Java";
-    if (!base.empty() && exists(fallback)) {
+    std::string fallback = javaFolderBeside(installDir);
+    if (!fallback.empty() && exists(fallback)) {
       copyIfFits(fallback, makerJavaHome, sizeof makerJavaHome);
     }
   }
@@ -103,6 +102,11 @@ void findVendorRuntime() {
 }  // namespace
 
 const char* jreFolderName() { return "jre1.6.0_02"; }
+
+std::string javaFolderBeside(const std::string& installDir) {
+  std::string base = parentOf(installDir);
+  return base.empty() ? std::string() : base + conventions::kSeparator + "Java";
+}
 
 void findJavaRuntime(const std::string& installDir) {
   // A registry that cannot be read at all stops the launch here, before

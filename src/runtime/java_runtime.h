@@ -18,6 +18,11 @@ extern char runtimeLibPath[kRuntimePathSize];
 // The private runtime's folder name, "jre1.6.0_02".
 const char* jreFolderName();
 
+// The "Java" folder beside the install folder, where a private runtime may
+// stand when the maker's key names no folder; empty when the install folder
+// has no parent.
+std::string javaFolderBeside(const std::string& installDir);
+
 // Decides on javaHomeDir and runtimeLibPath. Does not return when no
 // runtime can be located.
 void findJavaRuntime(const std::string& installDir);

@@ -15,6 +15,7 @@
 
 #include "fake_jni.h"
 #include "fake_platform.h"
+#include "fresh_process.h"
 #include "launcher/instance_guard.h"
 #include "launcher/launch_sequence.h"
 #include "runtime/java_runtime.h"
@@ -226,13 +227,7 @@ void checkPolicyFile(const std::string& policy, const std::string& installDir) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  fake::reset();
-  fakejni::reset();
-  std::memset(jreCurrentVersion, 0, sizeof jreCurrentVersion);
-  std::memset(javaHomeDir, 0, sizeof javaHomeDir);
-  std::memset(runtimeLibPath, 0, sizeof runtimeLibPath);
-  classPath.clear();
-  instanceMutex = nullptr;
+  startFreshProcess();
 
   // The install folder and the executable in it.
   std::string installDir =

@@ -1,27 +1,14 @@
 #include "launcher_fixture.h"
 
-#include <cstring>
-
-#include "launcher/instance_guard.h"
+#include "fresh_process.h"
 #include "launcher/launch_sequence.h"
-#include "runtime/java_runtime.h"
-#include "vmconfig/class_path.h"
 
 // The release worker and its runnable are never destroyed, by design: in a
 // real process they live until exit. Many launches in one test process
 // would otherwise be reported as leaks.
 extern "C" const char* __lsan_default_suppressions() { return "leak:startReleaseWorker\n"; }
 
-void LauncherTest::SetUp() {
-  fake::reset();
-  fakejni::reset();
-  // The launcher's globals as the process starts them.
-  std::memset(jreCurrentVersion, 0, sizeof jreCurrentVersion);
-  std::memset(javaHomeDir, 0, sizeof javaHomeDir);
-  std::memset(runtimeLibPath, 0, sizeof runtimeLibPath);
-  classPath.clear();
-  instanceMutex = nullptr;
-}
+void LauncherTest::SetUp() { startFreshProcess(); }
 
 void LauncherTest::TearDown() {
   for (const std::string& misuse : fake::misuses()) {

@@ -3,7 +3,9 @@
 
 #include <string>
 
+#include "diag/launch_trace.h"
 #include "launcher_fixture.h"
+#include "platform/trace_output.h"
 
 namespace {
 
@@ -63,7 +65,8 @@ TEST_F(SessionLogTest, PercentSignsInAMessageAreWrittenAsThemselves) {
 }
 
 TEST_F(SessionLogTest, WithoutAProfileFolderTheBoxAndExitCodeStillHappen) {
-  // An empty value names no folder either: the log would land at the root.
+  // An empty value names no folder either: the log, and the launch trace
+  // beside it, would land at the root.
   for (bool empty : {false, true}) {
     SCOPED_TRACE(empty);
     startOver();
@@ -72,6 +75,9 @@ TEST_F(SessionLogTest, WithoutAProfileFolderTheBoxAndExitCodeStillHappen) {
     } else {
       fake::unsetEnv("USERPROFILE");
     }
+    fake::setEnv("VELTRANA_TRACE", "1");
+    startLaunchTrace();
+    EXPECT_FALSE(platform::traceOutputOpen());
 
     EXPECT_EQ(exitCodeOf([] { logLaunchError("Error loading JVM", true); }), 1);
 
