@@ -11,6 +11,8 @@
 #define VELTRANA_WINDOWS_CONVENTIONS 1
 #endif
 
+#include "platform/outside_path.h"
+
 namespace conventions {
 
 #if defined(VELTRANA_WINDOWS_CONVENTIONS)
@@ -19,6 +21,8 @@ constexpr char kSeparatorChar = '\\';
 constexpr const char* kSeparator = "\\";
 constexpr const char* kListSeparator = ";";
 constexpr const char* kProfileVariable = "USERPROFILE";
+// How paths from outside are judged (absolute, list separator).
+constexpr outside_path::Style kPathStyle = outside_path::Style::Windows;
 
 // Inside a runtime's home.
 constexpr const char* kPrivateVmLibrary = "\\bin\\client\\jvm.dll";
@@ -52,6 +56,7 @@ constexpr char kSeparatorChar = '/';
 constexpr const char* kSeparator = "/";
 constexpr const char* kListSeparator = ":";
 constexpr const char* kProfileVariable = "HOME";
+constexpr outside_path::Style kPathStyle = outside_path::Style::Posix;
 
 constexpr const char* kPrivateVmLibrary = "/lib/server/libjvm.so";
 // A POSIX runtime has no support library to pre-load.
