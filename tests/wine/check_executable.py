@@ -63,7 +63,7 @@ class ExecutableFormat(unittest.TestCase):
         for folder in (load_config()["source"], load_config()["build"]):
             self.assertNotIn(folder.encode(), debug)
 
-    def test_time_stamp_is_the_commits(self):
+    def test_time_stamp_is_the_builds_source_date(self):
         with open(load_config()["launcher"], "rb") as f:
             image = f.read()
         header = int.from_bytes(image[0x3C:0x40], "little")
