@@ -1,8 +1,9 @@
 # What makes Veltrana.exe a finished product rather than a bare build: its
 # resources (manifest, icon, version information), a small hardened
-# executable with the debug information in a file beside it, the `sign`
-# target and the `release` archive. Included by the top-level CMakeLists.txt
-# once the Veltrana target exists.
+# executable with the debug information in a file beside it, the same
+# bytes from every build of one commit, the `sign` target and the `release`
+# archives. Included by the top-level CMakeLists.txt once the Veltrana
+# target exists.
 
 set(VELTRANA_ICON "${CMAKE_CURRENT_LIST_DIR}/Veltrana.ico"
     CACHE FILEPATH "Program icon (.ico) built into Veltrana.exe")
@@ -110,7 +111,6 @@ check_ipo_supported(RESULT ipo_supported OUTPUT ipo_output LANGUAGES CXX)
 if(NOT ipo_supported)
   message(STATUS "Veltrana.exe is built without link-time optimisation: ${ipo_output}")
 endif()
-#
 # The debug information names the sources relative to the source folder
 # ("./src/...") and the build folder as ".", so it is the same wherever the
 # build ran. The build folder's map comes last, so it wins when the build
