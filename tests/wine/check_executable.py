@@ -60,7 +60,7 @@ class ExecutableFormat(unittest.TestCase):
         self.assertIn(b".debug_info", debug)
         # The launcher's own code, its sources named apart from the build's folders.
         self.assertIn(b"launch_sequence.cpp", debug)
-        for folder in (load_config()["source"], load_config()["build"]):
+        for folder in (os.path.join(load_config()["source"], "src"), load_config()["build"]):
             self.assertNotIn(folder.encode(), debug)
 
     def test_time_stamp_is_the_builds_source_date(self):
