@@ -1,8 +1,6 @@
-"""Double-byte ANSI code pages: in Japanese (932) and Traditional Chinese
-(950) the second byte of a character may be 0x5C, the byte of a backslash.
-Such a character must never be cut in half where the launcher looks for a
-separator. Each case runs under the real code page, Wine taking it from the
-Unix locale."""
+"""Double-byte ANSI code pages (932 Japanese, 950 Traditional Chinese), whose
+characters may have 0x5C, a backslash's byte, as second byte: none may be
+cut in half. Wine takes the code page from the Unix locale."""
 
 from wine_harness import JRE, PROGRAM_FILES, ROOT, WineTestCase, run_tests
 
@@ -58,30 +56,21 @@ class DoubleByteCodePages(WineTestCase):
                          f"-Djava.class.path={install}\\Veltrana.jar;{QTSYSTEM}QTJava.zip;"
                          f"{home};{install}\\;{lib};{lib}a.jar;")
 
-    def test_path_entry_ending_in_a_0x5c_byte_is_kept_whole(self):
-        install = self.install()
-        self.write(install + "\\Veltrana.jar")
-        self.private_runtime()
-        tools = "C:\\tools\\" + HYO
-        run = self.launch(env={"PATH": "C:\\windows;" + tools}, code_page=932)
-        self.assertRunsUnder(run, 932)
-        self.assertEqual(run.options()[1], ansi(
-            f'-Djava.library.path=".;{install}\\lib;C:\\windows;{tools};{QTSYSTEM}"', 932))
-
-    def test_folders_named_only_with_0x5c_bytes_as_install_temp_and_profile(self):
+    def test_folders_named_only_with_0x5c_bytes_as_install_temp_profile_and_path(self):
         # Every second byte here is a backslash's.
+        tools = "C:\\tools\\" + HYO
         install = self.install(ROOT + "\\" + SO + JU + "\\" + NO + HYO)
         self.write(install + "\\Veltrana.jar")
         self.private_runtime()
         temp, profile = ROOT + "\\" + HYO + NO, ROOT + "\\" + JU + SO
         self.write(temp + "\\other.tmp")
         self.write(profile + "\\desktop.ini")
-        run = self.launch(folder=install, code_page=932,
-                          env={"TEMP": temp, "USERPROFILE": profile, "PATH": install})
+        env = {"TEMP": temp, "USERPROFILE": profile, "PATH": "C:\\windows;" + tools}
+        run = self.launch(folder=install, code_page=932, env=env)
         self.assertRunsUnder(run, 932)
         url = "file:/" + temp.replace("\\", "/") + "/Veltrana.exe.policy"
         self.assertEqual(run.options()[1:5], [
-            ansi(f'-Djava.library.path=".;{install}\\lib;{install};{QTSYSTEM}"', 932),
+            ansi(f'-Djava.library.path=".;{install}\\lib;C:\\windows;{tools};{QTSYSTEM}"', 932),
             "-Djava.security.manager",
             ansi("-Djava.security.policy=" + url, 932),
             ansi(f"-XX:ErrorFile={profile}\\Logs\\Veltrana.exe_error%p.log", 932)])
