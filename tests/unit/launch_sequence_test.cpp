@@ -253,6 +253,10 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
        0,
        {"platform: \"C:\\\u5DE5\" has no form in the ANSI code page, not even a short one: left "
         "out"}},
+      {"lib name that reaches a device",
+       [] { fake::addFile("C:\\Apps\\Veltrana\\lib\\com1.jar"); },
+       0,
+       {"platform: left out: com1.jar: a reserved device name"}},
   };
   const std::string tracePath = ::testing::TempDir() + "veltrana_unit_trace.txt";
   for (const Case& c : cases) {
