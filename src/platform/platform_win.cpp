@@ -278,13 +278,13 @@ namespace {
 // in UTF-16, so that no character is lost before the launcher decides how
 // the result is carried. ERROR_FILE_NOT_FOUND when it has no form.
 LONG readExpandedValue(HKEY key, const char* name, std::string& bytes) {
-  std::u16string wideName;
   int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
   if (length <= 0) {
     return ERROR_FILE_NOT_FOUND;
   }
-  wideName.resize(static_cast<std::size_t>(length));
-  MultiByteToWideChar(CP_ACP, 0, name, -1, reinterpret_cast<wchar_t*>(&wideName[0]), length);
+  std::vector<wchar_t> nameBuffer(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name, -1, nameBuffer.data(), length);
+  std::u16string wideName(reinterpret_cast<const char16_t*>(nameBuffer.data()));
   std::vector<wchar_t> stored;
   for (;;) {
     DWORD type = 0;
@@ -458,7 +458,7 @@ bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
     return false;
   }
   const WIN32_FIND_DATAW& data = listing->data;
-  const char16_t* name = reinterpret_cast<const char16_t*>(data.cFileName);
+  std::u16string name(reinterpret_cast<const char16_t*>(data.cFileName));
   bool held = toAnsi(name, entry.longName);
   if (!held) {
     // What the ANSI listing would have called it, "?" and all.
