@@ -10,6 +10,8 @@
 
 #include "platform/ansi_path.h"
 #include "platform/ansi_text.h"
+#include "platform/expanded_text.h"
+#include "platform/listed_name.h"
 #include "platform/utf8_text.h"
 
 namespace {
@@ -420,8 +422,8 @@ Node* findNode(const std::string& path) {
   return found == state.nodes.end() ? nullptr : &found->second;
 }
 
-// GetShortPathNameW, for a path that exists: each component the code page
-// cannot hold becomes its short name, and fails without one.
+// GetShortPathNameW, for a path that exists: each component with a short
+// name becomes it, and one the code page cannot hold fails without one.
 bool shortPath(const std::u16string& path, std::u16string& shortForm) {
   std::string key;
   std::string shortText;
@@ -431,11 +433,12 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
     std::string bytes;
     bool held = toAnsi(part, bytes);
     key += held ? bytes : utf8Of(part);
-    if (!held) {
-      auto found = state.nodes.find(normalise(key));
-      if (found == state.nodes.end() || found->second.shortName.empty()) {
-        return false;
-      }
+    auto found = state.nodes.find(normalise(key));
+    bool hasShortName = found != state.nodes.end() && !found->second.shortName.empty();
+    if (!held && !hasShortName) {
+      return false;
+    }
+    if (hasShortName) {
       bytes = found->second.shortName;
     }
     shortText += bytes;
@@ -451,6 +454,20 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
 }
 
 const platform::WideTextServices kWideText = {toAnsi, shortPath};
+
+// A variable's value in UTF-16, as ExpandEnvironmentStringsW looks it up.
+bool lookUpVariable(const std::u16string& name, std::u16string& value) {
+  std::string bytes;
+  if (!toAnsi(name, bytes)) {
+    return false;
+  }
+  auto found = state.environment.find(lower(bytes));
+  if (found == state.environment.end()) {
+    return false;
+  }
+  value = found->second;
+  return true;
+}
 
 // A variable's bytes as the Windows layer reads them.
 bool readVariable(const std::string& name, std::string& value) {
@@ -644,6 +661,12 @@ void setWideOnlyName(const std::string& path, const std::string& shortName) {
   }
 }
 
+void setShortName(const std::string& path, const std::string& shortName) {
+  std::string full = normalise(path);
+  state.nodes[full].shortName = shortName;
+  state.shortNames[join(parentOf(full, nullptr), shortName)] = full;
+}
+
 void failStatus(const std::string& path) {
   Node* node = findNode(path);
   if (node != nullptr) {
@@ -749,7 +772,7 @@ bool getModuleFileName(std::string& path) {
     state.lastError = state.moduleError;
     return false;
   }
-  if (!platform::ansiPath(state.modulePath, kWideText, path)) {
+  if (!platform::ansiModulePath(state.modulePath, kWideText, path)) {
     path.clear();
     state.lastError = kNoUnicodeTranslation;
     return false;
@@ -883,9 +906,20 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
   if (found == open->values.end()) {
     return static_cast<long>(kErrorFileNotFound);
   }
-  const RegistryValue& value = found->second;
   if (data != nullptr && size == nullptr) {
     return static_cast<long>(kInvalidParameter);
+  }
+  // Expandable text is expanded before use, as RegGetValue does, from the
+  // UTF-16 text, and is then plain text.
+  RegistryValue value = found->second;
+  if (value.type == kRegExpandSz) {
+    std::u16string text = fromAnsi(value.bytes.substr(0, value.bytes.find('\0')));
+    if (!platform::ansiPath(platform::expandVariables(text, lookUpVariable), kWideText,
+                            value.bytes)) {
+      return static_cast<long>(kErrorFileNotFound);
+    }
+    value.bytes += '\0';
+    value.type = kRegSz;
   }
   if (type != nullptr) {
     *type = value.type;
@@ -1030,8 +1064,10 @@ DirectoryHandle openDirectory(const char* folder) {
     auto entry = state.nodes.find(join(full, name));
     // A name without an entry was a file that vanished after it was listed.
     EntryType type = EntryType::File;
-    std::string shown = name;
-    std::string longName = name;
+    platform::DirectoryEntry listed;
+    listed.longName = name;
+    std::u16string wideName = fromAnsi(name);
+    bool held = true;
     if (entry != state.nodes.end()) {
       const Node& child = entry->second;
       type = child.kind == NodeKind::Folder ? EntryType::Folder
@@ -1039,12 +1075,14 @@ DirectoryHandle openDirectory(const char* folder) {
              : child.kind == NodeKind::File ? EntryType::File
                                             : EntryType::Other;
       if (child.wideName) {
-        shown = child.shortName;  // empty when it has none
-        longName = lossyName(name);
+        held = false;
+        wideName = platform::decodeUtf8(name);
+        listed.longName = lossyName(name);
       }
     }
-    listing->names.push_back(shown);
-    listing->longNames.push_back(longName);
+    platform::nameListedEntry(fromAnsi(text), wideName, held, kWideText, listed);
+    listing->names.push_back(listed.name);
+    listing->longNames.push_back(listed.longName);
     listing->types.push_back(type);
   }
   state.listings.push_back(std::move(listing));

@@ -28,6 +28,11 @@
 //   their characters in the code page. Names the code page cannot hold are
 //   set with setWideOnlyName, and GetShortPathNameW puts their short names
 //   in their place.
+// - A listed name that would reach a device or something else (NUL.jar,
+//   "a.jar.", a;b.jar) is given by its short name, set with setShortName,
+//   or left out, as the Windows layer does.
+// - Expandable registry text (REG_EXPAND_SZ) is read expanded, as REG_SZ,
+//   with the variables set here.
 // - Threads are recorded, not run, until the test runs them.
 // - exitProcess throws fake::ProcessExit so a test regains control.
 #pragma once
@@ -98,6 +103,9 @@ void addSpecialFile(const std::string& path);
 // writes it in UTF-8). Listings give shortName in its place, and paths may
 // name the entry by it; without a short name a listing gives an empty name.
 void setWideOnlyName(const std::string& path, const std::string& shortName);
+// The entry at path, whose name the code page holds, also has this short
+// (8.3) name: GetShortPathNameW gives it, and paths may name the entry by it.
+void setShortName(const std::string& path, const std::string& shortName);
 // Reading the status of path fails (_stat, _access), as for a path too long
 // for the ANSI calls; listing it still works.
 void failStatus(const std::string& path);

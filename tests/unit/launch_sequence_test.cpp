@@ -88,6 +88,22 @@ TEST_F(LaunchSequenceTest, InstallFolderIsTheExecutablesFolder) {
   }
 }
 
+// ';' in the install folder would split every class-path entry built on
+// it: the executable's path comes in its short form, which holds none, and
+// without one it counts as a path with no usable form.
+TEST_F(LaunchSequenceTest, InstallFolderHoldingTheListSeparatorIsItsShortForm) {
+  fake::addFile("C:\\Apps\\A;B\\Veltrana.exe", "MZ");
+  fake::setShortName("C:\\Apps\\A;B", "AB~1");
+  fake::setModulePath("C:\\Apps\\A;B\\Veltrana.exe");
+  EXPECT_EQ(findInstallDir(), "C:\\Apps\\AB~1");
+  EXPECT_TRUE(fake::messageBoxes().empty());
+
+  fake::addFile("C:\\Apps\\C;D\\Veltrana.exe", "MZ");
+  fake::setModulePath("C:\\Apps\\C;D\\Veltrana.exe");
+  EXPECT_EQ(findInstallDir(), "C:\\Work");
+  EXPECT_EQ(fake::messageBoxes().at(0).text, "Error 1113 text");
+}
+
 TEST_F(LaunchSequenceTest, FailedPathLookupShowsTheSystemTextAndTheLaunchGoesOn) {
   setUpWorkingMachine();
   fake::failModulePath(5);
@@ -321,6 +337,10 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
        0,
        {"platform: \"C:\\\u5DE5\" has no form in the ANSI code page, not even a short one: left "
         "out"}},
+      {"lib name that reaches a device",
+       [] { fake::addFile("C:\\Apps\\Veltrana\\lib\\com1.jar"); },
+       0,
+       {"platform: left out: com1.jar: a reserved device name"}},
   };
   const std::string tracePath = ::testing::TempDir() + "veltrana_unit_trace.txt";
   for (const Case& c : cases) {

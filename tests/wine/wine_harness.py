@@ -126,6 +126,16 @@ def reg_text(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
+class ExpandableText(str):
+    """A registry value stored as REG_EXPAND_SZ (regedit's hex(2))."""
+
+
+def reg_value(value):
+    if isinstance(value, ExpandableText):
+        return "hex(2):" + ",".join(f"{b:02x}" for b in value.encode("ascii") + b"\0")
+    return reg_text(value)
+
+
 def import_registry(sections):
     """Imports a REGEDIT4 file built from (key, {name: value}) pairs; a key
     written "-KEY" is deleted with everything below it."""
@@ -133,7 +143,7 @@ def import_registry(sections):
     for key, values in sections:
         lines.append("[" + key + "]")
         for name, value in values.items():
-            lines.append(reg_text(name) + "=" + reg_text(value))
+            lines.append(reg_text(name) + "=" + reg_value(value))
         lines.append("")
     path = work_file("registry.reg")
     with open(path, "w", encoding="ascii", newline="\r\n") as f:
