@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "diag/launch_trace.h"
+#include "diag/launch_observer.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
@@ -57,7 +57,7 @@ void logLaunchError(const char* message, bool fatal) {
   std::string errorText = fatal ? "Fatal Error Launching: " : "Error Launching: ";
   errorText += message;
   std::string timeText = platform::localTimeText();
-  traceReport(errorText, fatal);
+  launchObserver().reported(errorText, fatal);
 
   appendLogEntry(errorText, timeText);
 

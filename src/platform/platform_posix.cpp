@@ -213,14 +213,6 @@ int statPath(const char* path, bool* isDirectory) {
   return 0;
 }
 
-int accessPath(const char* path) {
-  if (::access(path, F_OK) != 0) {
-    setErrnoAsLastError();
-    return -1;
-  }
-  return 0;
-}
-
 int unlinkFile(const char* path) {
   if (::unlink(path) != 0) {
     setErrnoAsLastError();

@@ -1,5 +1,6 @@
 #include "vm/vm_creation.h"
 
+#include "diag/observed_platform.h"
 #include "diag/session_log.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
@@ -51,7 +52,7 @@ void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std:
   unsigned long length =
       platform::getEnvironmentVariable(conventions::kProfileVariable, profile, sizeof profile);
   if (length >= 1 && length <= kProfileBufferSize - 1) {
-    platform::setCurrentDirectory(profile);
+    observed::setCurrentDirectory(profile);
   }
 
   if (createJavaVmEntry(vm, reinterpret_cast<void**>(env), &initArgs) < 0) {

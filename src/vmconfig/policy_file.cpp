@@ -2,8 +2,9 @@
 
 #include <cstring>
 
+#include "diag/launch_observer.h"
+#include "diag/observed_platform.h"
 #include "diag/session_log.h"
-#include "diag/traced_platform.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
@@ -38,21 +39,25 @@ bool readTempFolder(unsigned long (*read)(char*, unsigned long), std::string& fo
 // an earlier file that cannot be deleted is there to serve this launch.
 bool placePolicyFile(const std::string& policyFilePath, const std::string& installDir,
                      const std::string& quickTimeDir) {
-  if (traced::unlinkFile(policyFilePath.c_str()) == -1) {
+  if (observed::unlinkFile(policyFilePath.c_str()) == -1) {
     platform::removeFile(policyFilePath.c_str());
   }
-  if (traced::statPath(policyFilePath.c_str(), nullptr) == 0) {
+  if (observed::statPath(policyFilePath.c_str(), nullptr) == 0) {
+    launchObserver().policyFileTried(policyFilePath, PolicyOutcome::Kept, 0);
     return true;
   }
 
   // The grant paths are written as data, so they take the single form.
   std::string installGrantPath = installDir + conventions::kSeparator;
-  toFileUrlPath(installGrantPath, false);
+  toFileUrlPath(installGrantPath);
   std::string quickTimeGrantPath = quickTimeDir;
-  toFileUrlPath(quickTimeGrantPath, false);
+  toFileUrlPath(quickTimeGrantPath);
 
-  platform::FileHandle file = traced::createPrivateFile(policyFilePath.c_str());
+  platform::FileHandle file = platform::createPrivateFile(policyFilePath.c_str());
   if (file == nullptr) {
+    unsigned long code = platform::getLastError();
+    launchObserver().policyFileTried(policyFilePath, PolicyOutcome::NotWritten, code);
+    platform::setLastError(code);
     return false;
   }
   writeGrant(file, "//Give this directory security permissions\r\n", installGrantPath);
@@ -60,12 +65,13 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
   writeGrant(file, "//Give QuickTime security permissions\r\n", quickTimeGrantPath);
   writePiece(file, "};\r\n");
   platform::closeFile(file);
+  launchObserver().policyFileTried(policyFilePath, PolicyOutcome::Written, 0);
   return true;
 }
 
 }  // namespace
 
-void toFileUrlPath(std::string& path, bool doublePercent) {
+void toFileUrlPath(std::string& path) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string url;
   url.reserve(path.size());
@@ -82,7 +88,7 @@ void toFileUrlPath(std::string& path, bool doublePercent) {
       url += c;
       continue;
     }
-    url += doublePercent ? "%%" : "%";
+    url += '%';
     unsigned char byte = static_cast<unsigned char>(c);
     url += kHex[byte >> 4];
     url += kHex[byte & 0x0F];
@@ -117,6 +123,8 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
 
   // The launch goes on, but the application will lack its permissions:
   // say where the file should have been.
+  launchObserver().policyFileTried(
+      firstPath, count > 0 ? PolicyOutcome::NamedUnwritten : PolicyOutcome::NoTemporaryFolder, 0);
   std::string message = count > 0 ? "Can't write security policy file in " + folders[count - 1]
                                   : std::string(
                                         "Can't write security policy file: no usable "
@@ -127,7 +135,7 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
 
 void buildSecurityOptions(std::string& policyFilePath, std::string& securityManagerOption,
                           std::string& securityPolicyOption) {
-  toFileUrlPath(policyFilePath, false);
+  toFileUrlPath(policyFilePath);
   securityManagerOption = "-Djava.security.manager";
   securityPolicyOption = std::string("-Djava.security.policy=") + conventions::kFileUrlPrefix;
   securityPolicyOption += policyFilePath;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "vm/jni_invocation.h"
+#include "runtime/jni_invocation.h"
 
 namespace fakejni {
 

@@ -589,6 +589,11 @@ bool folderExists(const std::string& path) {
   return node != nullptr && node->kind == NodeKind::Folder;
 }
 
+bool specialFileExists(const std::string& path) {
+  Node* node = findNode(path);
+  return node != nullptr && node->kind == NodeKind::Special;
+}
+
 std::string fileContents(const std::string& path) {
   Node* node = findNode(path);
   return node != nullptr ? node->contents : std::string();
@@ -836,11 +841,6 @@ int statPath(const char* path, bool* isDirectory) {
     *isDirectory = node->kind == NodeKind::Folder;
   }
   return 0;
-}
-
-int accessPath(const char* path) {
-  Node* node = findNode(path);
-  return node != nullptr && !node->statusFails ? 0 : -1;
 }
 
 EntryType pathType(const char* path) {
