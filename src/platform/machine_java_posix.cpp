@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/blank_text.h"
 #include "platform/platform_posix.h"
 
 namespace platform {
@@ -10,15 +11,6 @@ namespace {
 
 // A release file is a few lines; anything larger is not one.
 constexpr std::size_t kReleaseFileLimit = 64 * 1024;
-
-std::string trimBlanks(const std::string& text) {
-  std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) {
-    return std::string();
-  }
-  std::size_t last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
 
 // The folder above bin/java of the runtime behind the java command on PATH.
 std::string javaHomeFromPath() {
@@ -52,12 +44,12 @@ std::string runtimeVersion(const std::string& home) {
     if (end == std::string::npos) {
       end = release.size();
     }
-    std::string line = trimBlanks(release.substr(start, end - start));
+    std::string line = trimBlanks(release.substr(start, end - start), " \t\r");
     start = end + 1;
     if (line.compare(0, mark.size(), mark) != 0) {
       continue;
     }
-    std::string version = trimBlanks(line.substr(mark.size()));
+    std::string version = trimBlanks(line.substr(mark.size()), " \t\r");
     if (version.size() >= 2 && version.front() == '"' && version.back() == '"') {
       version = version.substr(1, version.size() - 2);
     }

@@ -202,4 +202,11 @@ void messageBox(const char* text, const char* caption);
 // The current local time as asctime writes it: 24 characters and a line feed.
 std::string localTimeText();
 
+// --- Helpers over the calls above -------------------------------------------
+
+// Writes all of text to file as data (writeFile).
+inline void writeText(FileHandle file, const std::string& text) {
+  writeFile(file, text.data(), text.size());
+}
+
 }  // namespace platform

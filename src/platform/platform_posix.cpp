@@ -27,15 +27,11 @@ namespace platform {
 
 namespace {
 
-// Win32 code for the one case where no errno value says the same.
-constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
 // A library that could not be loaded; its text is the loader's own reason.
 constexpr unsigned long kErrorModuleNotFound = 126;
 thread_local std::string lastLoadError;
 
 thread_local unsigned long lastError = kErrorSuccess;
-
-void setErrnoAsLastError() { lastError = static_cast<unsigned long>(errno); }
 
 // --- Threads -------------------------------------------------------------------
 
@@ -52,6 +48,8 @@ void* runThread(void* parameter) {
 }
 
 }  // namespace
+
+void setErrnoAsLastError() { lastError = static_cast<unsigned long>(errno); }
 
 // The first executable regular file called name in a folder of PATH, as
 // the shell would find it; empty when there is none.

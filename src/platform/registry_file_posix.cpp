@@ -6,10 +6,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/conventions.h"
 #include "platform/machine_java_posix.h"
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
 #include "platform/registry_export_parser.h"
+#include "platform/registry_keys.h"
 #include "platform/registry_tree.h"
 
 namespace platform {
@@ -19,7 +21,7 @@ namespace {
 // Far above any real export of the few keys the launcher reads.
 constexpr std::size_t kRegistryFileLimit = 16 * 1024 * 1024;
 
-const char* const kJavaVendorKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const char* const kJavaVendorKey = registry_keys::kJavaVendor;
 
 registry::Tree registryKeys;
 bool registryLoaded = false;
@@ -42,7 +44,7 @@ void addMachineJavaRuntime() {
     return;  // a version text that cannot name a key
   }
   setText(*versionKey, "JavaHome", home);
-  setText(*versionKey, "RuntimeLib", home + "/lib/server/libjvm.so");
+  setText(*versionKey, "RuntimeLib", home + conventions::kPrivateVmLibrary);
   setText(*registry::findKey(registryKeys, kJavaVendorKey), "CurrentVersion", version);
 }
 

@@ -7,6 +7,7 @@
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
 #include "platform/conventions.h"
+#include "platform/registry_keys.h"
 #include "runtime/registry_text.h"
 
 char jreCurrentVersion[kJreCurrentVersionSize];
@@ -16,7 +17,7 @@ char runtimeLibPath[kRuntimePathSize];
 namespace {
 
 const char* const kMakerKey = "SOFTWARE\\Orrindale";
-const char* const kJavaVendorKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const char* const kJavaVendorKey = registry_keys::kJavaVendor;
 
 bool exists(const std::string& path) { return observed::statPath(path.c_str(), nullptr) == 0; }
 

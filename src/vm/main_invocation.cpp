@@ -6,6 +6,7 @@
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 #include "vm/modified_utf8.h"
 
 namespace {
@@ -34,7 +35,7 @@ jobjectArray buildArgumentArray(JNIEnv* env, jclass stringClass,
 }  // namespace
 
 void invokeMain(JavaVM* vm, JNIEnv* env) {
-  jclass mainClass = observed::findClass(env, "com/kvn/vt/Veltrana");
+  jclass mainClass = observed::findClass(env, product::kMainClass);
   if (mainClass == nullptr) {
     // A static initialiser that throws leaves its exception pending: say
     // why before the report.

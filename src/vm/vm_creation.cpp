@@ -4,6 +4,7 @@
 #include "diag/session_log.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 
 namespace {
 constexpr unsigned long kProfileBufferSize = 260;
@@ -25,7 +26,7 @@ std::vector<std::string> buildVmOptions(const std::string& classPath,
     errorFileOption += *c;
   }
   errorFileOption += conventions::kErrorFileFolder;
-  errorFileOption += "Veltrana.exe";
+  errorFileOption += product::kExecutableName;
   errorFileOption += "_error%p.log";
 
   return {classPath,  libraryPath, securityManagerOption, securityPolicyOption, errorFileOption,

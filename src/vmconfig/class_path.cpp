@@ -5,6 +5,7 @@
 #include "diag/launch_observer.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 
 std::string classPath;
 
@@ -90,7 +91,7 @@ void buildClassPath(const std::string& installDir, const std::string& quickTimeD
                     const char* javaHomeDir) {
   const char* list = conventions::kListSeparator;
   classPath += "-Djava.class.path=";
-  classPath += installDir + conventions::kSeparator + "Veltrana.jar" + list;
+  classPath += installDir + conventions::kSeparator + product::kArchiveName + list;
   classPath += quickTimeDir + "QTJava.zip" + list;
   classPath += std::string(javaHomeDir) + list;
   classPath += installDir + conventions::kInstallDirEntry;

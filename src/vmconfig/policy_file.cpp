@@ -7,21 +7,18 @@
 #include "diag/session_log.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 
 namespace {
 
 constexpr unsigned long kTempBufferSize = 260;
 
-void writePiece(platform::FileHandle file, const std::string& piece) {
-  platform::writeFile(file, piece.data(), piece.size());
-}
-
 void writeGrant(platform::FileHandle file, const char* comment, const std::string& grantPath) {
-  writePiece(file, comment);
-  writePiece(file, std::string("grant codeBase \"") + conventions::kFileUrlPrefix);
-  writePiece(file, grantPath);
-  writePiece(file, "-\" {\r\n");
-  writePiece(file, "\tpermission java.security.AllPermission;\r\n");
+  platform::writeText(file, comment);
+  platform::writeText(file, std::string("grant codeBase \"") + conventions::kFileUrlPrefix);
+  platform::writeText(file, grantPath);
+  platform::writeText(file, "-\" {\r\n");
+  platform::writeText(file, "\tpermission java.security.AllPermission;\r\n");
 }
 
 // One candidate folder, when the platform gives one that fits the buffer.
@@ -61,9 +58,9 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
     return false;
   }
   writeGrant(file, "//Give this directory security permissions\r\n", installGrantPath);
-  writePiece(file, "};\r\n\r\n");
+  platform::writeText(file, "};\r\n\r\n");
   writeGrant(file, "//Give QuickTime security permissions\r\n", quickTimeGrantPath);
-  writePiece(file, "};\r\n");
+  platform::writeText(file, "};\r\n");
   platform::closeFile(file);
   launchObserver().policyFileTried(policyFilePath, PolicyOutcome::Written, 0);
   return true;
@@ -112,7 +109,8 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
 
   std::string firstPath;
   for (int i = 0; i < count; ++i) {
-    std::string policyFilePath = folders[i] + conventions::kSeparator + "Veltrana.exe" + ".policy";
+    std::string policyFilePath =
+        folders[i] + conventions::kSeparator + product::kExecutableName + ".policy";
     if (placePolicyFile(policyFilePath, installDir, quickTimeDir)) {
       return policyFilePath;
     }
