@@ -52,7 +52,9 @@ int finishLaunch(int code) {
 
 int runLauncher() {
   // Off unless VELTRANA_TRACE is set; then the trace observes every stage.
-  setLaunchObserver(startLaunchTrace());
+  if (LaunchObserver* trace = startLaunchTrace()) {
+    setLaunchObserver(trace);
+  }
   LaunchObserver& observer = launchObserver();
 
   // 1. Single-instance guard.

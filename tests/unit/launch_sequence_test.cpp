@@ -3,15 +3,17 @@
 #include "launcher/launch_sequence.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "launcher_fixture.h"
 #include "platform/trace_outlet.h"
+#include "recording_observer.h"
 
 namespace {
 
@@ -19,8 +21,20 @@ using LaunchSequenceTest = LauncherTest;
 
 TEST_F(LaunchSequenceTest, CompleteLaunchRunsEveryStageOnceInOrderAndExitsZero) {
   setUpWorkingMachine();
+  RecordingObserver observer;
+  setLaunchObserver(&observer);
 
   EXPECT_EQ(launch(), 0);
+
+  // Each stage tells its beginning and its decisions, in order.
+  EXPECT_EQ(observer.events,
+            (std::vector<std::string>{
+                "stage 1", "guard held", "stage 2", "stage 3", "stage 4",
+                "runtime vendor key C:\\Java\\jre6 C:\\Java\\jre6\\bin\\client\\jvm.dll 1.6",
+                "stage 5", "stage 6", "policy written C:\\Temp\\Veltrana.exe.policy 0", "stage 7",
+                "scan C:\\Apps\\Veltrana\\lib\\ entered 0 revisited 0 unreadable 1 seen 0 "
+                "unnamed 0 without status 0 added 0",
+                "stage 8", "current folder C:\\Users\\ann", "stage 9", "stage 10", "exit 0"}));
 
   // One marker call per stage, each made once, in the order of the stages.
   const std::vector<std::string> stages = {
@@ -206,7 +220,9 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
         "main returned after ",
         "DestroyJavaVM returned 0",
         "stage 10 ended: exit",
-        "exit code 0"}},
+        "exit code 0",
+        "current folder changed to C:\\Users\\ann",
+        "deleted: C:\\Temp\\Veltrana.exe.policy"}},
       {"name taken",
        [] { fake::takeMutexName("Veltrana.jar"); },
        1,
@@ -225,14 +241,43 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
       {"VM library fails",
        [] { fake::failLibrary(paths::kVendorVm); },
        1,
-       {"library not loaded: C:\\Java\\jre6\\bin\\client\\jvm.dll: error ", "Error loading JVM"}},
+       {"library not loaded: C:\\Java\\jre6\\bin\\client\\jvm.dll: error 193: Error 193 text",
+        "Error loading JVM", "!hint:"}},
+      {"VM library for another machine",
+       [] {
+         // An x86-64 program image: "MZ", the PE header at 0x40, machine 0x8664.
+         std::string image = "MZ" + std::string(0x3A, '\0') + "\x40" + std::string(3, '\0') +
+                             std::string("PE\0\0\x64\x86", 6);
+         fake::addFile(paths::kVendorVm, image);
+         fake::failLibrary(paths::kVendorVm);
+       },
+       1,
+       {"error 193: ", "hint: this runtime is not a 32-bit one"}},
       {"policy file kept",
        [] {
          fake::addFile(paths::kPolicyFile);
          fake::makeUndeletable(paths::kPolicyFile);
        },
        0,
-       {"policy file C:\\Temp\\Veltrana.exe.policy: kept"}},
+       {"not deleted: C:\\Temp\\Veltrana.exe.policy (error 5: Error 5 text)",
+        "policy file C:\\Temp\\Veltrana.exe.policy: kept"}},
+      {"policy file not written",
+       [] { fake::failOpening(paths::kPolicyFile); },
+       0,
+       {"policy file C:\\Temp\\Veltrana.exe.policy: not written (error 5: Error 5 text)",
+        "policy file C:\\Temp\\Veltrana.exe.policy: none written; the option names it all the "
+        "same"}},
+      {"profile folder missing",
+       [] { fake::setEnv("USERPROFILE", "C:\\Users\\gone"); },
+       0,
+       {"current folder not changed to C:\\Users\\gone (error "}},
+      {"newline in a traced path",
+       [] {
+         fake::setModulePath("C:\\Apps\\Vel\ntrana\\Veltrana.exe");
+         fake::addFile("C:\\Apps\\Vel\ntrana\\Veltrana.exe", "MZ");
+       },
+       0,
+       {"install folder: C:\\Apps\\Vel\\x0Atrana\r\n", "!Vel\ntrana"}},
       {"creation fails",
        [] { fakejni::behaviour().createResult = JNI_ENOMEM; },
        1,
@@ -241,7 +286,8 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
        [] { fakejni::behaviour().mainClassMissing = true; },
        1,
        {"class com/kvn/vt/Veltrana: not found, pending exception java.lang.NoClassDefFoundError",
-        "Failed to find main class"}},
+        "Failed to find main class",
+        "beside the executable: C:\\Apps\\Veltrana\\Veltrana.jar exists"}},
       {"main throws",
        [] { fakejni::behaviour().mainThrows = true; },
        0,
@@ -272,8 +318,13 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
     platform::closeTraceOutput();
 
     const std::string trace = fake::fileContents(tracePath);
+    // A line starting with "!" is one the trace must not hold.
     for (const std::string& line : c.lines) {
-      EXPECT_NE(trace.find(line), std::string::npos) << c.name << ": " << line << "\n" << trace;
+      if (line[0] == '!') {
+        EXPECT_EQ(trace.find(line.substr(1)), std::string::npos) << c.name << ": " << line;
+      } else {
+        EXPECT_NE(trace.find(line), std::string::npos) << c.name << ": " << line << "\n" << trace;
+      }
     }
     // The session log and the box say what they always say.
     if (c.exitCode == 1 && std::string(c.name) != "name taken") {
@@ -295,6 +346,45 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
     EXPECT_FALSE(platform::traceOutputOpen());
     EXPECT_FALSE(fake::fileExists(tracePath));
     EXPECT_EQ(fakejni::creation().nOptions, 7);
+  }
+}
+
+// The events no launch on this machine gives: a refused path, and the VM
+// printing parts of lines from two threads at once.
+TEST_F(LaunchSequenceTest, TraceWordsRefusalsAndKeepsEachVmThreadsLinesWhole) {
+  const std::string tracePath = "C:\\Users\\ann\\trace.txt";
+  setUpWorkingMachine();
+  fake::setEnv("VELTRANA_TRACE", tracePath);
+  EXPECT_EQ(launch(), 0);
+  using PrintHook = jint(JNICALL*)(FILE*, const char*, va_list);
+  auto print = [](const char* format, ...) {
+    auto hook = reinterpret_cast<PrintHook>(fakejni::creation().extraInfo.at(7));
+    va_list args;
+    va_start(args, format);
+    hook(stdout, format, args);
+    va_end(args);
+  };
+
+  // Thread 1 starts a line, thread 2 prints a whole one, thread 1 ends its.
+  std::promise<void> started;
+  std::promise<void> resume;
+  std::thread first([&] {
+    print("thread %d line ", 1);
+    started.set_value();
+    resume.get_future().wait();
+    print("end\n");
+  });
+  started.get_future().wait();
+  std::thread([&] { print("thread %d line 0\n", 2); }).join();
+  resume.set_value();
+  first.join();
+  launchObserver().pathRefused("JAVA_HOME", "rel\tx\n", outside_path::Refusal::Relative);
+  platform::closeTraceOutput();
+
+  const std::string trace = fake::fileContents(tracePath);
+  for (const char* line : {"us  VM: thread 2 line 0\r\n", "us  VM: thread 1 line end\r\n",
+                           "us  refused: JAVA_HOME \"rel\tx\\x0A\": not an absolute path\r\n"}) {
+    EXPECT_NE(trace.find(line), std::string::npos) << line << "\n" << trace;
   }
 }
 
