@@ -4,6 +4,7 @@
 
 #include "platform/blank_text.h"
 #include "platform/platform_posix.h"
+#include "platform/trace_outlet.h"
 
 namespace platform {
 
@@ -35,6 +36,7 @@ std::string javaHomeFromPath() {
 std::string runtimeVersion(const std::string& home) {
   std::string release;
   if (!readRegularFile((home + "/release").c_str(), kReleaseFileLimit, release)) {
+    notePlatformRemark("no readable release file in " + home + ": its version is \"default\"");
     return "default";
   }
   const std::string mark = "JAVA_VERSION=";
@@ -53,8 +55,12 @@ std::string runtimeVersion(const std::string& home) {
     if (version.size() >= 2 && version.front() == '"' && version.back() == '"') {
       version = version.substr(1, version.size() - 2);
     }
-    return version.empty() ? "default" : version;
+    if (!version.empty()) {
+      return version;
+    }
+    break;
   }
+  notePlatformRemark("no usable JAVA_VERSION in " + home + "/release: its version is \"default\"");
   return "default";
 }
 
@@ -67,8 +73,13 @@ bool findMachineJavaRuntime(std::string& home, std::string& version) {
     while (home.size() > 1 && home.back() == '/') {
       home.pop_back();
     }
+    notePlatformRemark("the machine's Java: " + home + ", named by JAVA_HOME");
   } else {
     home = javaHomeFromPath();
+    notePlatformRemark(home.empty()
+                           ? std::string("no machine Java: JAVA_HOME is unset and no "
+                                         "java command is on PATH")
+                           : "the machine's Java: " + home + ", behind the java command on PATH");
   }
   if (home.empty()) {
     return false;

@@ -13,6 +13,7 @@
 #include "platform/registry_export_parser.h"
 #include "platform/registry_keys.h"
 #include "platform/registry_tree.h"
+#include "platform/trace_outlet.h"
 
 namespace platform {
 
@@ -73,6 +74,8 @@ void loadRegistry() {
   }
   if (registry::findKey(registryKeys, kJavaVendorKey) == nullptr) {
     addMachineJavaRuntime();
+  } else {
+    notePlatformRemark(std::string("the Java vendor's key comes from the registry file ") + file);
   }
 }
 
