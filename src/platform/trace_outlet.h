@@ -20,6 +20,12 @@ namespace platform {
 // error from then on. Returns false (and the trace stays off) otherwise.
 bool openTraceOutput(const char* path);
 
+// openTraceOutput for the file the environment variable names, read in the
+// system's own form of its text (UTF-16 on Windows), so that a new file in a
+// folder whose name the ANSI code page cannot carry is still created. False
+// when the variable is unset or empty.
+bool openTraceOutputNamedBy(const char* variable);
+
 // True between a successful openTraceOutput and closeTraceOutput.
 bool traceOutputOpen();
 

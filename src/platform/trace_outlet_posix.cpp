@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
@@ -60,6 +61,11 @@ bool openTraceOutput(const char* path) {
     return false;
   }
   return true;
+}
+
+bool openTraceOutputNamedBy(const char* variable) {
+  const char* path = std::getenv(variable);
+  return path != nullptr && path[0] != '\0' && openTraceOutput(path);
 }
 
 bool traceOutputOpen() { return output != nullptr; }

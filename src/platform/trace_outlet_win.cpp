@@ -6,6 +6,7 @@
 #include <io.h>
 
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 #include "platform/platform.h"
@@ -21,18 +22,11 @@ const std::chrono::steady_clock::time_point started = std::chrono::steady_clock:
 std::FILE* output = nullptr;
 bool toStandardError = false;
 
-// The trace file for appending, opened by its UTF-16 name so that the
-// folder's name need not fit the code page, and taken only when it is a
-// disk file or a character device (a console, NUL): a pipe would hold the
-// launch up. INVALID_HANDLE_VALUE otherwise.
-HANDLE openTraceFile(const char* path) {
-  int size = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
-  if (size <= 0) {
-    return INVALID_HANDLE_VALUE;
-  }
-  std::vector<wchar_t> widePath(static_cast<std::size_t>(size));
-  MultiByteToWideChar(CP_ACP, 0, path, -1, widePath.data(), size);
-  HANDLE file = CreateFileW(widePath.data(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+// The trace file for appending, taken only when it is a disk file or a
+// character device (a console, NUL): a pipe would hold the launch up.
+// INVALID_HANDLE_VALUE otherwise.
+HANDLE openTraceFile(const std::vector<wchar_t>& path) {
+  HANDLE file = CreateFileW(path.data(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return file;
@@ -49,7 +43,7 @@ HANDLE openTraceFile(const char* path) {
 // print would be lost. Point the process's standard handles, and the C
 // runtime's descriptors 1 and 2, at the trace file. The VM's own runtime
 // library reads the standard handles when it is loaded, which is later.
-void sendStandardOutputTo(const char* path) {
+void sendStandardOutputTo(const std::vector<wchar_t>& path) {
   HANDLE file = openTraceFile(path);
   if (file == INVALID_HANDLE_VALUE) {
     return;
@@ -95,15 +89,10 @@ std::string withoutLineEnd(std::string text) {
   return text;
 }
 
-}  // namespace
-
-bool openTraceOutput(const char* path) {
+// Opens path (UTF-16, terminated) as the trace's output and the process's
+// standard output and standard error.
+bool openWideTraceOutput(const std::vector<wchar_t>& path) {
   closeTraceOutput();
-  if (path == nullptr) {
-    output = stderr;
-    toStandardError = true;
-    return true;
-  }
   HANDLE file = openTraceFile(path);
   if (file == INVALID_HANDLE_VALUE) {
     return false;
@@ -120,6 +109,38 @@ bool openTraceOutput(const char* path) {
   }
   sendStandardOutputTo(path);
   return true;
+}
+
+}  // namespace
+
+bool openTraceOutput(const char* path) {
+  if (path == nullptr) {
+    closeTraceOutput();
+    output = stderr;
+    toStandardError = true;
+    return true;
+  }
+  int size = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+  if (size <= 0) {
+    return false;
+  }
+  std::vector<wchar_t> widePath(static_cast<std::size_t>(size));
+  MultiByteToWideChar(CP_ACP, 0, path, -1, widePath.data(), size);
+  return openWideTraceOutput(widePath);
+}
+
+bool openTraceOutputNamedBy(const char* variable) {
+  std::vector<wchar_t> name(variable, variable + strlen(variable) + 1);  // the names are ASCII
+  DWORD needed = GetEnvironmentVariableW(name.data(), nullptr, 0);
+  if (needed <= 1) {
+    return false;  // unset or empty
+  }
+  std::vector<wchar_t> path(needed, L'\0');
+  DWORD length = GetEnvironmentVariableW(name.data(), path.data(), needed);
+  if (length == 0 || length >= needed) {
+    return false;
+  }
+  return openWideTraceOutput(path);
 }
 
 bool traceOutputOpen() { return output != nullptr; }

@@ -61,13 +61,12 @@ std::string escaped(const std::string& text) {
 
 bool openTraceLines() {
   on = false;
+  // A value the ANSI code page cannot carry reads as unset here; the
+  // outlet reads it in its own form.
   const char* setting = platform::getEnv("VELTRANA_TRACE");
-  if (setting == nullptr || setting[0] == '\0') {
-    return false;
-  }
   bool opened = false;
-  if (std::string(setting) != "1") {
-    opened = platform::openTraceOutput(setting);
+  if (setting == nullptr || std::string(setting) != "1") {
+    opened = platform::openTraceOutputNamedBy("VELTRANA_TRACE");
   } else if (!conventions::kTraceToLogsFolder) {
     opened = platform::openTraceOutput(nullptr);
   } else {

@@ -54,6 +54,12 @@ bool openTraceOutput(const char* path) {
   return true;
 }
 
+bool openTraceOutputNamedBy(const char* variable) {
+  // The in-memory variables reach the outlet as the logic sees them.
+  const char* path = getEnv(variable);
+  return path != nullptr && path[0] != '\0' && openTraceOutput(path);
+}
+
 bool traceOutputOpen() { return open; }
 
 void writeTraceText(const std::string& text) {
