@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/blank_text.h"
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
 
@@ -80,13 +81,6 @@ bool isImageForAnotherMachine(const char* path) {
   }
   unsigned machine = header[at + 4] | (header[at + 5] << 8);
   return machine != IMAGE_FILE_MACHINE_I386;
-}
-
-std::string withoutLineEnd(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-    text.pop_back();
-  }
-  return text;
 }
 
 // Opens path (UTF-16, terminated) as the trace's output and the process's

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/blank_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 #include "platform/product_names.h"
@@ -26,15 +27,9 @@ constexpr int kLastStage = 10;
 
 long long launchStartedAt = 0;
 
-std::string withoutLineEnd(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-    text.pop_back();
-  }
-  return text;
-}
-
 std::string systemText(unsigned long code) {
-  return "error " + std::to_string(code) + ": " + withoutLineEnd(platform::formatMessage(code));
+  return "error " + std::to_string(code) + ": " +
+         platform::withoutLineEnd(platform::formatMessage(code));
 }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }

@@ -3,10 +3,12 @@
 #include <atomic>
 
 #include "diag/session_log.h"
+#include "platform/blank_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 #include "platform/product_names.h"
 #include "platform/trace_outlet.h"
+#include "trace/spin_lock.h"
 
 #ifndef VELTRANA_VERSION_TEXT
 #define VELTRANA_VERSION_TEXT "unknown"
@@ -20,25 +22,6 @@ long long writing = 0;
 // The VM's hooks may be called from any of its threads while the main
 // thread writes its own lines; this keeps the lines whole.
 std::atomic_flag lineLock = ATOMIC_FLAG_INIT;
-
-class SpinLock {
- public:
-  explicit SpinLock(std::atomic_flag& flag) : flag(flag) {
-    while (flag.test_and_set(std::memory_order_acquire)) {
-    }
-  }
-  ~SpinLock() { flag.clear(std::memory_order_release); }
-
- private:
-  std::atomic_flag& flag;
-};
-
-std::string withoutLineEnd(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-    text.pop_back();
-  }
-  return text;
-}
 
 std::string escaped(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -82,7 +65,7 @@ bool openTraceLines() {
   std::string executable;
   platform::getModuleFileName(executable);
   platform::writeTraceText("\n===== Veltrana launch trace, " +
-                           withoutLineEnd(platform::localTimeText()) + " =====\n");
+                           platform::withoutLineEnd(platform::localTimeText()) + " =====\n");
   traceLine("process " + std::to_string(platform::currentProcessId()) + ", executable " +
             executable + ", launcher version " VELTRANA_VERSION_TEXT);
   return true;

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/blank_text.h"
 #include "platform/trace_outlet.h"
 #include "trace/launch_trace.h"
+#include "trace/spin_lock.h"
 #include "trace/trace_lines.h"
 
 namespace {
@@ -22,25 +24,6 @@ thread_local int partialSlot = -1;
 thread_local int partialSlotGeneration = -1;
 std::atomic_flag partialLock = ATOMIC_FLAG_INIT;
 
-class SpinLock {
- public:
-  explicit SpinLock(std::atomic_flag& flag) : flag(flag) {
-    while (flag.test_and_set(std::memory_order_acquire)) {
-    }
-  }
-  ~SpinLock() { flag.clear(std::memory_order_release); }
-
- private:
-  std::atomic_flag& flag;
-};
-
-std::string withoutLineEnd(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-    text.pop_back();
-  }
-  return text;
-}
-
 void traceVmText(const std::string& text) {
   std::vector<std::string> lines;
   {
@@ -54,7 +37,7 @@ void traceVmText(const std::string& text) {
     partial += text;
     std::size_t end;
     while ((end = partial.find('\n')) != std::string::npos) {
-      lines.push_back("VM: " + withoutLineEnd(partial.substr(0, end)));
+      lines.push_back("VM: " + platform::withoutLineEnd(partial.substr(0, end)));
       partial.erase(0, end + 1);
     }
   }
@@ -70,7 +53,7 @@ void endVmText() {
     SpinLock lock(partialLock);
     for (std::string& partial : partialLines) {
       if (!partial.empty()) {
-        lines.push_back("VM: " + withoutLineEnd(partial));
+        lines.push_back("VM: " + platform::withoutLineEnd(partial));
         partial.clear();
       }
     }
