@@ -172,6 +172,11 @@ unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned lo
   return static_cast<unsigned long>(length);
 }
 
+// --- Text -------------------------------------------------------------------
+
+// Paths are UTF-8 here: no byte of a character after its first is ever '/'.
+bool isLeadByte(unsigned char) { return false; }
+
 // --- Working directory ----------------------------------------------------------
 
 bool setCurrentDirectory(const char* path) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -233,11 +234,15 @@ unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
     return 0;
   }
   // GetTempPath ends the folder with a backslash; a root keeps its own.
-  if (folder.size() > 3 && folder.back() == '\\') {
+  if (folder.size() > 3 && ansi_text::endsWithSeparator(folder, '\\', isLeadByte)) {
     folder.pop_back();
   }
   return copyOut(folder, buffer, size);
 }
+
+// --- Text -----------------------------------------------------------------
+
+bool isLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != 0; }
 
 // --- Working directory ----------------------------------------------------
 

@@ -6,7 +6,9 @@
 #include "diag/launch_observer.h"
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
+#include "platform/ansi_text.h"
 #include "platform/conventions.h"
+#include "platform/platform.h"
 #include "platform/registry_keys.h"
 #include "runtime/registry_text.h"
 
@@ -32,7 +34,8 @@ bool copyIfFits(const std::string& text, char* buffer, std::size_t capacity) {
 
 // The part of path before its last separator, or all of it without one.
 std::string parentOf(const std::string& path) {
-  std::size_t last = path.rfind(conventions::kSeparatorChar);
+  std::size_t last =
+      ansi_text::lastSeparator(path, conventions::kSeparatorChar, platform::isLeadByte);
   return last == std::string::npos ? path : path.substr(0, last);
 }
 

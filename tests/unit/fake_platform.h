@@ -19,11 +19,15 @@
 //   set, else C:\Windows.
 // - Text-mode files turn each "\n" written into "\r\n", like the Windows C
 //   runtime; binary modes write bytes as given.
-// - The ANSI code page is Windows-1252. The executable's path and the
-//   variables are held in UTF-16 and handed to the logic the way the Windows
-//   layer does; tests given bytes stand for their 1252 characters. Names
-//   the code page cannot hold are set with setWideOnlyName, and
-//   GetShortPathNameW puts their short names in their place.
+// - The ANSI code page is Windows-1252, or Japanese 932 when a test says
+//   so: its lead bytes, half-width katakana and the few two-byte characters
+//   the tests use (ソ 83 5C, 表 95 5C, 能 94 5C, 十 8F 5C, アプリフト). Paths
+//   are split into their names character by character, as Windows does. The
+//   executable's path and the variables are held in UTF-16 and handed to
+//   the logic the way the Windows layer does; tests given bytes stand for
+//   their characters in the code page. Names the code page cannot hold are
+//   set with setWideOnlyName, and GetShortPathNameW puts their short names
+//   in their place.
 // - Threads are recorded, not run, until the test runs them.
 // - exitProcess throws fake::ProcessExit so a test regains control.
 #pragma once
@@ -44,6 +48,10 @@ struct ProcessExit {
 // recorded. The executable is C:\Apps\Veltrana\Veltrana.exe, the current
 // directory C:\Work, the command line just the program.
 void reset();
+
+// The ANSI code page, 1252 or 932; set it before anything else, since the
+// bytes tests give are read in it. reset() goes back to 1252.
+void setAnsiCodePage(unsigned codePage);
 
 // --- Process ----------------------------------------------------------------
 void setModulePath(const std::string& path);
