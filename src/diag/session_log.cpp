@@ -3,23 +3,20 @@
 #include <cstring>
 #include <string>
 
-#include "diag/launch_trace.h"
+#include "diag/launch_observer.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 
 namespace {
 
 constexpr std::size_t kLogPathCapacity = 1024;
 
-void writePiece(platform::FileHandle file, const std::string& piece) {
-  platform::writeFile(file, piece.data(), piece.size());
-}
-
 // Appends one entry. The log is best effort: without a profile folder, with
 // a path that does not fit, or with a file that cannot be opened, the entry
 // is skipped and the caller carries on.
 void appendLogEntry(const std::string& errorText, const std::string& timeText) {
-  std::string logPath = userLogFilePath("Veltrana Session Log.txt");
+  std::string logPath = userLogFilePath(product::kSessionLogName);
   if (logPath.empty()) {
     return;
   }
@@ -28,12 +25,12 @@ void appendLogEntry(const std::string& errorText, const std::string& timeText) {
     return;
   }
   // Each piece is written as data; a message is never read as a format.
-  writePiece(file, "\r\n##### ");
-  writePiece(file, timeText);
-  writePiece(file, "\r\n");
-  writePiece(file, errorText);
-  writePiece(file, "\r\n\r\n");
-  writePiece(file, "##############################\r\n\r\n");
+  platform::writeText(file, "\r\n##### ");
+  platform::writeText(file, timeText);
+  platform::writeText(file, "\r\n");
+  platform::writeText(file, errorText);
+  platform::writeText(file, "\r\n\r\n");
+  platform::writeText(file, "##############################\r\n\r\n");
   platform::closeFile(file);
 }
 
@@ -57,12 +54,12 @@ void logLaunchError(const char* message, bool fatal) {
   std::string errorText = fatal ? "Fatal Error Launching: " : "Error Launching: ";
   errorText += message;
   std::string timeText = platform::localTimeText();
-  traceReport(errorText, fatal);
+  launchObserver().reported(errorText, fatal);
 
   appendLogEntry(errorText, timeText);
 
   if (fatal) {
-    platform::messageBox(errorText.c_str(), "Veltrana.exe");
+    platform::messageBox(errorText.c_str(), product::kExecutableName);
     platform::exitProcess(1);
   }
 }

@@ -1,5 +1,6 @@
 // Reporting of launch failures: the per-user session log and, for a fatal
-// failure, a message box and exit code 1.
+// failure, a message box and exit code 1. Each report is told to the launch
+// observer first.
 #pragma once
 
 #include <string>

@@ -1,5 +1,7 @@
 #include "launcher/instance_guard.h"
 
+#include "platform/product_names.h"
+
 platform::MutexHandle instanceMutex = nullptr;
 
 namespace {
@@ -27,7 +29,7 @@ void WorkerThread::start() {
 bool acquireInstanceGuard() {
   // Clear any earlier error so only this call's answer is read.
   platform::setLastError(platform::kErrorSuccess);
-  instanceMutex = platform::createMutex("Veltrana.jar", true);
+  instanceMutex = platform::createMutex(product::kArchiveName, true);
   return platform::getLastError() != platform::kErrorAlreadyExists;
 }
 

@@ -1,11 +1,13 @@
 #include "launcher/launch_sequence.h"
 
-#include "diag/launch_trace.h"
+#include "diag/launch_observer.h"
 #include "launcher/instance_guard.h"
 #include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 #include "runtime/java_runtime.h"
+#include "trace/launch_trace.h"
+#include "trace/vm_output_capture.h"
 #include "vm/main_invocation.h"
 #include "vm/vm_creation.h"
 #include "vmconfig/class_path.h"
@@ -39,53 +41,64 @@ std::string findInstallDir() {
   return ".";
 }
 
+namespace {
+
+// The last word of a launch that returns; gives back code.
+int finishLaunch(int code) {
+  launchObserver().exitCode(code);
+  return code;
+}
+
+}  // namespace
+
 int runLauncher() {
-  // Off unless VELTRANA_TRACE is set; then each stage leaves a marker.
-  startLaunchTrace();
+  // Off unless VELTRANA_TRACE is set; then the trace observes every stage.
+  if (LaunchObserver* trace = startLaunchTrace()) {
+    setLaunchObserver(trace);
+  }
+  LaunchObserver& observer = launchObserver();
 
   // 1. Single-instance guard.
-  traceStage(1);
+  observer.stageBegun(1);
   bool guardHeld = acquireInstanceGuard();
-  traceGuard(guardHeld);
+  observer.guardTaken(guardHeld);
   if (!guardHeld) {
-    return traceExit(1);
+    return finishLaunch(1);
   }
   // 2. The worker that gives the name up after 30 seconds.
-  traceStage(2);
+  observer.stageBegun(2);
   startReleaseWorker();
 
   // 3. Install folder.
-  traceStage(3);
+  observer.stageBegun(3);
   std::string installDir = findInstallDir();
-  traceInstallDir(installDir);
+  observer.installFolderFound(installDir);
 
   // 4. Java runtime.
-  traceStage(4);
+  observer.stageBegun(4);
   findJavaRuntime(installDir);
-  traceRuntimeChosen(installDir);
-  CreateJavaVmFunction createJavaVmEntry = traceCreation(loadJavaRuntime());
+  // With the trace on, the VM's output, exit and abort reach it too.
+  CreateJavaVmFunction createJavaVmEntry = captureVmOutput(loadJavaRuntime());
 
   // 5. Search path and QuickTime folder.
-  traceStage(5);
+  observer.stageBegun(5);
   std::string searchPath = readSearchPath();
   std::string quickTimeDir = findQuickTimeDir();
 
   // 6. Security policy file.
-  traceStage(6);
+  observer.stageBegun(6);
   std::string policyFilePath = writePolicyFile(installDir, quickTimeDir);
-  tracePolicyFile(policyFilePath);
   std::string securityManagerOption;
   std::string securityPolicyOption;
   buildSecurityOptions(policyFilePath, securityManagerOption, securityPolicyOption);
 
   // 7. Library path and class path.
-  traceStage(7);
+  observer.stageBegun(7);
   std::string libraryPath = buildLibraryPath(installDir, searchPath, quickTimeDir);
   buildClassPath(installDir, quickTimeDir, javaHomeDir);
-  traceClassPathScan(installDir);
 
   // 8. VM options and creation.
-  traceStage(8);
+  observer.stageBegun(8);
   std::vector<std::string> options =
       buildVmOptions(classPath, libraryPath, securityManagerOption, securityPolicyOption);
   JavaVM* vm = nullptr;
@@ -93,10 +106,10 @@ int runLauncher() {
   createJavaVm(createJavaVmEntry, options, &vm, &env);
 
   // 9. The application's main, then shutdown.
-  traceStage(9);
+  observer.stageBegun(9);
   invokeMain(vm, env);
 
   // 10.
-  traceStage(10);
-  return traceExit(0);
+  observer.stageBegun(10);
+  return finishLaunch(0);
 }

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "platform/trace_output.h"
+#include "platform/trace_outlet.h"
 #include "platform/utf8_text.h"
 
 namespace platform {

@@ -1,7 +1,7 @@
 #include "platform/listed_name.h"
 
 #include "platform/outside_path.h"
-#include "platform/trace_output.h"
+#include "platform/trace_outlet.h"
 #include "platform/utf8_text.h"
 
 namespace platform {

@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
-#include "platform/trace_output.h"
+#include "platform/trace_outlet.h"
 
 namespace platform {
 

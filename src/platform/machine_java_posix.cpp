@@ -4,7 +4,10 @@
 
 #include <cstdlib>
 
+#include "platform/blank_text.h"
+#include "platform/conventions.h"
 #include "platform/platform_posix.h"
+#include "platform/trace_outlet.h"
 
 namespace platform {
 
@@ -12,15 +15,6 @@ namespace {
 
 // A release file is a few lines; anything larger is not one.
 constexpr std::size_t kReleaseFileLimit = 64 * 1024;
-
-std::string trimBlanks(const std::string& text) {
-  std::size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) {
-    return std::string();
-  }
-  std::size_t last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
 
 // The folder above bin/java of the runtime behind the java command on PATH.
 std::string javaHomeFromPath() {
@@ -45,6 +39,7 @@ std::string javaHomeFromPath() {
 std::string runtimeVersion(const std::string& home) {
   std::string release;
   if (!readRegularFile((home + "/release").c_str(), kReleaseFileLimit, release)) {
+    notePlatformRemark("no readable release file in " + home + ": its version is \"default\"");
     return "default";
   }
   const std::string mark = "JAVA_VERSION=";
@@ -54,23 +49,28 @@ std::string runtimeVersion(const std::string& home) {
     if (end == std::string::npos) {
       end = release.size();
     }
-    std::string line = trimBlanks(release.substr(start, end - start));
+    std::string line = trimBlanks(release.substr(start, end - start), " \t\r");
     start = end + 1;
     if (line.compare(0, mark.size(), mark) != 0) {
       continue;
     }
-    std::string version = trimBlanks(line.substr(mark.size()));
+    std::string version = trimBlanks(line.substr(mark.size()), " \t\r");
     if (version.size() >= 2 && version.front() == '"' && version.back() == '"') {
       version = version.substr(1, version.size() - 2);
     }
-    return version.empty() ? "default" : version;
+    if (!version.empty()) {
+      return version;
+    }
+    break;
   }
+  notePlatformRemark("no usable JAVA_VERSION in " + home + "/release: its version is \"default\"");
   return "default";
 }
 
 // Where a runtime keeps its VM library: JDK 9 and later, then the JDK 8
 // and JRE 8 layouts.
-const char* const kVmLibraries[] = {"/lib/server/libjvm.so", "/jre/lib/amd64/server/libjvm.so",
+const char* const kVmLibraries[] = {conventions::kPrivateVmLibrary,
+                                    "/jre/lib/amd64/server/libjvm.so",
                                     "/lib/amd64/server/libjvm.so"};
 
 // The first of the layouts whose VM library is a regular file; the first
@@ -101,8 +101,13 @@ bool findMachineJavaRuntime(std::string& home, std::string& version, std::string
     while (home.size() > 1 && home.back() == '/') {
       home.pop_back();
     }
+    notePlatformRemark("the machine's Java: " + home + ", named by JAVA_HOME");
   } else {
     home = javaHomeFromPath();
+    notePlatformRemark(home.empty()
+                           ? std::string("no machine Java: JAVA_HOME is unset and no "
+                                         "java command is on PATH")
+                           : "the machine's Java: " + home + ", behind the java command on PATH");
   }
   if (home.empty()) {
     return false;

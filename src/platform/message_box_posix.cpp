@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
+#include "platform/product_names.h"
 
 extern char** environ;
 
@@ -64,7 +65,7 @@ void messageBox(const char* text, const char* caption) {
   // as a command-line tool would name itself. The caption is left out of
   // that line: it is the launcher's name anyway, except for the start-up
   // "Error" box, whose text says what went wrong just as well.
-  std::string line = std::string("Veltrana.exe: ") + text + "\n";
+  std::string line = std::string(product::kExecutableName) + ": " + text + "\n";
   std::fflush(stderr);
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);

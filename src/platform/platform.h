@@ -126,7 +126,6 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
 // _stat: 0 when a file or folder of that name exists, -1 otherwise.
 // isDirectory (when not null) receives the mode's directory flag.
 int statPath(const char* path, bool* isDirectory);
-int accessPath(const char* path);     // _access, mode 0: 0 when the path exists
 int unlinkFile(const char* path);     // _unlink: 0 when deleted, -1 when not
 int removeFile(const char* path);     // remove
 int makeDirectory(const char* path);  // _mkdir
@@ -210,5 +209,12 @@ void messageBox(const char* text, const char* caption);
 
 // The current local time as asctime writes it: 24 characters and a line feed.
 std::string localTimeText();
+
+// --- Helpers over the calls above -------------------------------------------
+
+// Writes all of text to file as data (writeFile).
+inline void writeText(FileHandle file, const std::string& text) {
+  writeFile(file, text.data(), text.size());
+}
 
 }  // namespace platform

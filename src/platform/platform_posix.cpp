@@ -23,22 +23,18 @@
 
 #include "platform/outside_path.h"
 #include "platform/platform.h"
-#include "platform/trace_output.h"
+#include "platform/trace_outlet.h"
 #include "platform/utf8_text.h"
 
 namespace platform {
 
 namespace {
 
-// Win32 code for the one case where no errno value says the same.
-constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
 // A library that could not be loaded; its text is the loader's own reason.
 constexpr unsigned long kErrorModuleNotFound = 126;
 thread_local std::string lastLoadError;
 
 thread_local unsigned long lastError = kErrorSuccess;
-
-void setErrnoAsLastError() { lastError = static_cast<unsigned long>(errno); }
 
 // --- Threads -------------------------------------------------------------------
 
@@ -55,6 +51,8 @@ void* runThread(void* parameter) {
 }
 
 }  // namespace
+
+void setErrnoAsLastError() { lastError = static_cast<unsigned long>(errno); }
 
 // The first executable regular file called name in a folder of PATH, as
 // the shell would find it; empty when there is none.
@@ -247,14 +245,6 @@ int statPath(const char* path, bool* isDirectory) {
   }
   if (isDirectory != nullptr) {
     *isDirectory = S_ISDIR(status.st_mode);
-  }
-  return 0;
-}
-
-int accessPath(const char* path) {
-  if (::access(path, F_OK) != 0) {
-    setErrnoAsLastError();
-    return -1;
   }
   return 0;
 }

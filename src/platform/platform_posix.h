@@ -12,6 +12,11 @@ namespace platform {
 // Win32 codes for the cases where no errno value says the same.
 constexpr unsigned long kErrorInvalidHandle = 6;
 constexpr unsigned long kErrorInvalidParameter = 87;
+// "No such variable"; for the temporary folders, there is no other one.
+constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
+
+// The calling thread's errno as its last error.
+void setErrnoAsLastError();
 
 // Before the launcher opens anything: puts /dev/null on each of the
 // standard descriptors 0, 1 and 2 that is closed, and notes the folder the

@@ -375,8 +375,6 @@ int statPath(const char* path, bool* isDirectory) {
   return result;
 }
 
-int accessPath(const char* path) { return _access(path, 0); }
-
 int unlinkFile(const char* path) { return _unlink(path); }
 
 int removeFile(const char* path) { return remove(path); }

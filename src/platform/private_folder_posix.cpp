@@ -18,11 +18,6 @@ namespace platform {
 
 namespace {
 
-// Win32 code for "no such variable": there is no other temporary folder.
-constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
-
-void setErrnoAsLastError() { setLastError(static_cast<unsigned long>(errno)); }
-
 std::string variable(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";

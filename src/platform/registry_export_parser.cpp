@@ -2,12 +2,15 @@
 
 #include <vector>
 
+#include "platform/blank_text.h"
 #include "platform/platform.h"
 #include "platform/utf8_text.h"
 
 namespace registry {
 
 namespace {
+
+using platform::trimBlanks;
 
 constexpr unsigned long kRegMultiSz = 7;
 
@@ -38,15 +41,6 @@ std::vector<std::string> splitLines(const std::string& text) {
     start = end + 1;
   }
   return lines;
-}
-
-std::string trimBlanks(const std::string& text) {
-  std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) {
-    return std::string();
-  }
-  std::size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
 }
 
 int hexDigit(char c) {

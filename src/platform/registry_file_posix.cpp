@@ -12,7 +12,9 @@
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
 #include "platform/registry_export_parser.h"
+#include "platform/registry_keys.h"
 #include "platform/registry_tree.h"
+#include "platform/trace_outlet.h"
 #include "platform/utf8_text.h"
 
 namespace platform {
@@ -22,7 +24,7 @@ namespace {
 // Far above any real export of the few keys the launcher reads.
 constexpr std::size_t kRegistryFileLimit = 16 * 1024 * 1024;
 
-const char* const kJavaVendorKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const char* const kJavaVendorKey = registry_keys::kJavaVendor;
 
 registry::Tree registryKeys;
 bool registryLoaded = false;
@@ -75,6 +77,8 @@ void loadRegistry() {
   }
   if (registry::findKey(registryKeys, kJavaVendorKey) == nullptr) {
     addMachineJavaRuntime();
+  } else {
+    notePlatformRemark(std::string("the Java vendor's key comes from the registry file ") + file);
   }
 }
 

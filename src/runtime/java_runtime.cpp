@@ -3,11 +3,13 @@
 #include <cstring>
 #include <vector>
 
+#include "diag/launch_observer.h"
+#include "diag/observed_platform.h"
 #include "diag/session_log.h"
-#include "diag/traced_platform.h"
 #include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
+#include "platform/registry_keys.h"
 #include "runtime/registry_text.h"
 
 char jreCurrentVersion[kJreCurrentVersionSize];
@@ -17,9 +19,9 @@ char runtimeLibPath[kRuntimePathSize];
 namespace {
 
 const char* const kMakerKey = "SOFTWARE\\Orrindale";
-const char* const kJavaVendorKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const char* const kJavaVendorKey = registry_keys::kJavaVendor;
 
-bool exists(const std::string& path) { return traced::statPath(path.c_str(), nullptr) == 0; }
+bool exists(const std::string& path) { return observed::statPath(path.c_str(), nullptr) == 0; }
 
 // Copies text into a fixed buffer when it fits with its terminator.
 bool copyIfFits(const std::string& text, char* buffer, std::size_t capacity) {
@@ -37,14 +39,27 @@ std::string parentOf(const std::string& path) {
   return last == std::string::npos ? path : path.substr(0, last);
 }
 
+// The private runtime's folder name.
+const char* jreFolderName() { return "jre1.6.0_02"; }
+
+// The "Java" folder beside the install folder, where a private runtime may
+// stand when the maker's key names no folder; empty when the install folder
+// has no parent.
+std::string javaFolderBeside(const std::string& installDir) {
+  std::string base = parentOf(installDir);
+  return base.empty() ? std::string() : base + conventions::kSeparator + "Java";
+}
+
 // Steps A: the private runtime, found through the maker's key. Returns true
-// when both its folder and its VM library exist.
-bool findPrivateRuntime(const std::string& installDir) {
+// when both its folder and its VM library exist; source says which folder
+// it stands in.
+bool findPrivateRuntime(const std::string& installDir, RuntimeSource& source) {
   bool privateRuntimeFound = false;
   std::string jreHome;
+  source = RuntimeSource::PrivateInMakerFolder;
 
   platform::RegKey makerKey = nullptr;
-  if (traced::regOpenKey(kMakerKey, &makerKey) != 0) {
+  if (observed::regOpenKey(kMakerKey, &makerKey) != 0) {
     // Without the maker's key the fallback folder is not tried either.
     return false;
   }
@@ -54,8 +69,9 @@ bool findPrivateRuntime(const std::string& installDir) {
 
   if (makerJavaHome[0] == '\0' || !exists(makerJavaHome)) {
     std::string fallback = javaFolderBeside(installDir);
-    if (!fallback.empty() && exists(fallback)) {
-      copyIfFits(fallback, makerJavaHome, sizeof makerJavaHome);
+    if (!fallback.empty() && exists(fallback) &&
+        copyIfFits(fallback, makerJavaHome, sizeof makerJavaHome)) {
+      source = RuntimeSource::PrivateBesideInstall;
     }
   }
   // No folder at all: joined to the runtime's name, an empty one would name
@@ -82,7 +98,7 @@ bool findPrivateRuntime(const std::string& installDir) {
 // keys cannot be opened.
 void findVendorRuntime() {
   platform::RegKey vendorKey = nullptr;
-  if (traced::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
+  if (observed::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
     logLaunchError("Can't locate JRE[Java Runtime Environment]", true);
   }
   // Without a version the key's path would end in the separator, which
@@ -94,7 +110,7 @@ void findVendorRuntime() {
 
   std::string jreVersionKey = std::string(kJavaVendorKey) + "\\" + jreCurrentVersion;
   platform::RegKey versionKey = nullptr;
-  if (traced::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
+  if (observed::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
     logLaunchError("Can't locate JRE[CurrentVersion]", true);
   }
   // Neither path is checked: loading the library is the test.
@@ -104,13 +120,6 @@ void findVendorRuntime() {
 
 }  // namespace
 
-const char* jreFolderName() { return "jre1.6.0_02"; }
-
-std::string javaFolderBeside(const std::string& installDir) {
-  std::string base = parentOf(installDir);
-  return base.empty() ? std::string() : base + conventions::kSeparator + "Java";
-}
-
 void findJavaRuntime(const std::string& installDir) {
   // A registry that cannot be read at all stops the launch here, before
   // any key is looked at.
@@ -118,9 +127,12 @@ void findJavaRuntime(const std::string& installDir) {
   if (!registryProblem.empty()) {
     logLaunchError(registryProblem.c_str(), true);
   }
-  if (!findPrivateRuntime(installDir)) {
+  RuntimeSource source = RuntimeSource::VendorKey;
+  if (!findPrivateRuntime(installDir, source)) {
+    source = RuntimeSource::VendorKey;
     findVendorRuntime();
   }
+  launchObserver().runtimeChosen(source, javaHomeDir, runtimeLibPath, jreCurrentVersion);
 }
 
 CreateJavaVmFunction loadJavaRuntime() {
@@ -130,19 +142,19 @@ CreateJavaVmFunction loadJavaRuntime() {
   // it at the root of the current drive.
   if (conventions::kSupportLibrary != nullptr && javaHomeDir[0] != '\0') {
     std::string supportLibPath = std::string(javaHomeDir) + conventions::kSupportLibrary;
-    if (exists(supportLibPath) && traced::loadLibrary(supportLibPath.c_str()) == nullptr) {
+    if (exists(supportLibPath) && observed::loadLibrary(supportLibPath.c_str()) == nullptr) {
       logLaunchError("Error loading msvcr71.dll", false);
     }
   }
 
   // An empty name would be searched for, not loaded from a known place.
   platform::LibraryHandle vmLibrary =
-      runtimeLibPath[0] != '\0' ? traced::loadLibrary(runtimeLibPath) : nullptr;
+      runtimeLibPath[0] != '\0' ? observed::loadLibrary(runtimeLibPath) : nullptr;
   if (vmLibrary == nullptr) {
     logLaunchError("Error loading JVM", true);
   }
-  auto createJavaVm =
-      reinterpret_cast<CreateJavaVmFunction>(traced::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
+  auto createJavaVm = reinterpret_cast<CreateJavaVmFunction>(
+      observed::getProcAddress(vmLibrary, "JNI_CreateJavaVM"));
   if (createJavaVm == nullptr) {
     // A library without the entry point is no usable VM.
     logLaunchError("Error loading JVM", true);

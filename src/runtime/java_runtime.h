@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "vm/jni_invocation.h"
+#include "runtime/jni_invocation.h"
 
 constexpr unsigned long kJreCurrentVersionSize = 80;
 constexpr unsigned long kRuntimePathSize = 1024;
@@ -15,16 +15,9 @@ extern char jreCurrentVersion[kJreCurrentVersionSize];
 extern char javaHomeDir[kRuntimePathSize];
 extern char runtimeLibPath[kRuntimePathSize];
 
-// The private runtime's folder name, "jre1.6.0_02".
-const char* jreFolderName();
-
-// The "Java" folder beside the install folder, where a private runtime may
-// stand when the maker's key names no folder; empty when the install folder
-// has no parent.
-std::string javaFolderBeside(const std::string& installDir);
-
-// Decides on javaHomeDir and runtimeLibPath. Does not return when no
-// runtime can be located.
+// Decides on javaHomeDir and runtimeLibPath and tells the launch observer
+// which runtime it chose and why. Does not return when no runtime can be
+// located.
 void findJavaRuntime(const std::string& installDir);
 
 // Pre-loads the runtime's support library, loads the VM library and returns

@@ -3,13 +3,14 @@
 #include <cstring>
 #include <vector>
 
-#include "diag/traced_platform.h"
+#include "diag/launch_observer.h"
+#include "diag/observed_platform.h"
 
 bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
                       unsigned long capacity) {
   unsigned long type = 0;
   unsigned long size = 0;
-  if (traced::regQueryValue(key, name, &type, nullptr, &size) != 0) {
+  if (observed::regQueryValue(key, name, &type, nullptr, &size) != 0) {
     return false;
   }
   if (type != platform::kRegSz && type != platform::kRegExpandSz) {
@@ -18,20 +19,20 @@ bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
   // Refuse a value that could not fit with its terminator, rather than cut
   // a path into one that names something else.
   if (size > capacity) {
-    traced::registryValueTooLarge(key, name, capacity);
+    launchObserver().registryValueTooLarge(key, name, capacity);
     return false;
   }
   std::vector<char> bytes(size + 1, '\0');
   unsigned long received = size;
-  if (traced::regQueryValue(key, name, &type, reinterpret_cast<unsigned char*>(bytes.data()),
-                            &received) != 0 ||
+  if (observed::regQueryValue(key, name, &type, reinterpret_cast<unsigned char*>(bytes.data()),
+                              &received) != 0 ||
       received > size) {
     return false;
   }
   // Text stored without its terminator gets one, when there is room.
   std::size_t length = strnlen(bytes.data(), received);
   if (length + 1 > capacity) {
-    traced::registryValueTooLarge(key, name, capacity);
+    launchObserver().registryValueTooLarge(key, name, capacity);
     return false;
   }
   std::memcpy(buffer, bytes.data(), length);

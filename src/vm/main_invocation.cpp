@@ -3,9 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "diag/observed_platform.h"
 #include "diag/session_log.h"
-#include "diag/traced_platform.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 #include "vm/modified_utf8.h"
 
 namespace {
@@ -34,7 +35,7 @@ jobjectArray buildArgumentArray(JNIEnv* env, jclass stringClass,
 }  // namespace
 
 void invokeMain(JavaVM* vm, JNIEnv* env) {
-  jclass mainClass = traced::findClass(env, "com/kvn/vt/Veltrana");
+  jclass mainClass = observed::findClass(env, product::kMainClass);
   if (mainClass == nullptr) {
     // A static initialiser that throws leaves its exception pending: say
     // why before the report.
@@ -58,10 +59,10 @@ void invokeMain(JavaVM* vm, JNIEnv* env) {
   platform::CommandLineHandle argVector = platform::splitCommandLine(args);
   jobjectArray mainArgs = buildArgumentArray(env, stringClass, args, argVector != nullptr);
 
-  traced::callStaticVoidMethod(env, mainClass, mainMethod, mainArgs);
+  observed::callStaticVoidMethod(env, mainClass, mainMethod, mainArgs);
   describePendingException(env);
 
-  traced::destroyJavaVm(vm);
+  observed::destroyJavaVm(vm);
   if (argVector != nullptr) {
     platform::releaseCommandLine(argVector);
   }

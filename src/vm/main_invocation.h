@@ -2,7 +2,7 @@
 // shutting the VM down.
 #pragma once
 
-#include "vm/jni_invocation.h"
+#include "runtime/jni_invocation.h"
 
 // Runs com.kvn.vt.Veltrana.main on this thread and destroys the VM when it
 // returns. A missing main class is fatal.

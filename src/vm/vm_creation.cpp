@@ -1,8 +1,10 @@
 #include "vm/vm_creation.h"
 
+#include "diag/observed_platform.h"
 #include "diag/session_log.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 
 namespace {
 constexpr unsigned long kProfileBufferSize = 260;
@@ -24,7 +26,7 @@ std::vector<std::string> buildVmOptions(const std::string& classPath,
     errorFileOption += *c;
   }
   errorFileOption += conventions::kErrorFileFolder;
-  errorFileOption += "Veltrana.exe";
+  errorFileOption += product::kExecutableName;
   errorFileOption += "_error%p.log";
 
   return {classPath,  libraryPath, securityManagerOption, securityPolicyOption, errorFileOption,
@@ -51,7 +53,7 @@ void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std:
   unsigned long length =
       platform::getEnvironmentVariable(conventions::kProfileVariable, profile, sizeof profile);
   if (length >= 1 && length <= kProfileBufferSize - 1) {
-    platform::setCurrentDirectory(profile);
+    observed::setCurrentDirectory(profile);
   }
 
   if (createJavaVmEntry(vm, reinterpret_cast<void**>(env), &initArgs) < 0) {

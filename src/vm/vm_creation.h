@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "vm/jni_invocation.h"
+#include "runtime/jni_invocation.h"
 
 // The seven option texts in the order the VM receives them.
 std::vector<std::string> buildVmOptions(const std::string& classPath,

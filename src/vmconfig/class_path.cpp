@@ -2,11 +2,12 @@
 
 #include <set>
 
+#include "diag/launch_observer.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 
 std::string classPath;
-ClassPathScanCounts classPathScanCounts;
 
 namespace {
 
@@ -21,28 +22,28 @@ bool isArchive(const std::string& path) {
 // entries call themselves: it differs only where a short name stands in
 // for a long one, and the archive marks are looked for in it.
 void scanDirectory(const std::string& dir, const std::string& markDir,
-                   std::set<std::string>& visited) {
+                   std::set<std::string>& visited, ClassPathScanCounts& counts) {
   std::string identity = platform::folderIdentity(dir.c_str());
   if (!identity.empty() && !visited.insert(identity).second) {
-    classPathScanCounts.foldersRevisited++;
+    counts.foldersRevisited++;
     return;
   }
 
   platform::DirectoryHandle listing = platform::openDirectory(dir.c_str());
   if (listing == nullptr) {
-    classPathScanCounts.foldersUnreadable++;
+    counts.foldersUnreadable++;
     return;
   }
-  classPathScanCounts.foldersEntered++;
+  counts.foldersEntered++;
 
   platform::DirectoryEntry entry;
   std::string path;
   std::string markPath;
   while (platform::readDirectory(listing, entry)) {
-    classPathScanCounts.entriesSeen++;
+    counts.entriesSeen++;
     if (entry.name.empty()) {
       // No name the code page can carry, and no short name: unreachable.
-      classPathScanCounts.entriesUnnamed++;
+      counts.entriesUnnamed++;
       continue;
     }
     if (entry.name == "." || entry.name == "..") {
@@ -58,18 +59,19 @@ void scanDirectory(const std::string& dir, const std::string& markDir,
     if (type == platform::EntryType::Link || type == platform::EntryType::Unknown) {
       type = platform::pathType(path.c_str());
       if (type == platform::EntryType::Unknown) {
-        classPathScanCounts.entriesWithoutStatus++;
+        counts.entriesWithoutStatus++;
         continue;
       }
     }
     if (type == platform::EntryType::Folder) {
-      scanDirectory(path + conventions::kSeparator, markPath + conventions::kSeparator, visited);
+      scanDirectory(path + conventions::kSeparator, markPath + conventions::kSeparator, visited,
+                    counts);
     } else if (type == platform::EntryType::File && isArchive(markPath)) {
       // Only regular files: a pipe or device named like an archive would
       // block or break the VM as it opens it.
       classPath += path;
       classPath += conventions::kListSeparator;
-      classPathScanCounts.archivesAdded++;
+      counts.archivesAdded++;
     }
   }
 
@@ -78,23 +80,18 @@ void scanDirectory(const std::string& dir, const std::string& markDir,
 
 }  // namespace
 
-bool isDirectory(const std::string& path) {
-  bool directory = false;
-  return platform::accessPath(path.c_str()) == 0 &&
-         platform::statPath(path.c_str(), &directory) == 0 && directory;
-}
-
 void addArchivesInDirectory(const std::string& dir) {
-  classPathScanCounts = ClassPathScanCounts();
+  ClassPathScanCounts counts;
   std::set<std::string> visited;
-  scanDirectory(dir, dir, visited);
+  scanDirectory(dir, dir, visited, counts);
+  launchObserver().classPathScanned(dir, counts);
 }
 
 void buildClassPath(const std::string& installDir, const std::string& quickTimeDir,
                     const char* javaHomeDir) {
   const char* list = conventions::kListSeparator;
   classPath += "-Djava.class.path=";
-  classPath += installDir + conventions::kSeparator + "Veltrana.jar" + list;
+  classPath += installDir + conventions::kSeparator + product::kArchiveName + list;
   classPath += quickTimeDir + "QTJava.zip" + list;
   classPath += std::string(javaHomeDir) + list;
   classPath += installDir + conventions::kInstallDirEntry;

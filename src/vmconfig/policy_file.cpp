@@ -2,26 +2,24 @@
 
 #include <cstring>
 
+#include "diag/launch_observer.h"
+#include "diag/observed_platform.h"
 #include "diag/session_log.h"
-#include "diag/traced_platform.h"
 #include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
+#include "platform/product_names.h"
 
 namespace {
 
 constexpr unsigned long kTempBufferSize = 260;
 
-void writePiece(platform::FileHandle file, const std::string& piece) {
-  platform::writeFile(file, piece.data(), piece.size());
-}
-
 void writeGrant(platform::FileHandle file, const char* comment, const std::string& grantPath) {
-  writePiece(file, comment);
-  writePiece(file, std::string("grant codeBase \"") + conventions::kFileUrlPrefix);
-  writePiece(file, grantPath);
-  writePiece(file, "-\" {\r\n");
-  writePiece(file, "\tpermission java.security.AllPermission;\r\n");
+  platform::writeText(file, comment);
+  platform::writeText(file, std::string("grant codeBase \"") + conventions::kFileUrlPrefix);
+  platform::writeText(file, grantPath);
+  platform::writeText(file, "-\" {\r\n");
+  platform::writeText(file, "\tpermission java.security.AllPermission;\r\n");
 }
 
 // One candidate folder, when the platform gives one that fits the buffer.
@@ -39,34 +37,39 @@ bool readTempFolder(unsigned long (*read)(char*, unsigned long), std::string& fo
 // an earlier file that cannot be deleted is there to serve this launch.
 bool placePolicyFile(const std::string& policyFilePath, const std::string& installDir,
                      const std::string& quickTimeDir) {
-  if (traced::unlinkFile(policyFilePath.c_str()) == -1) {
+  if (observed::unlinkFile(policyFilePath.c_str()) == -1) {
     platform::removeFile(policyFilePath.c_str());
   }
-  if (traced::statPath(policyFilePath.c_str(), nullptr) == 0) {
+  if (observed::statPath(policyFilePath.c_str(), nullptr) == 0) {
+    launchObserver().policyFileTried(policyFilePath, PolicyOutcome::Kept, 0);
     return true;
   }
 
   // The grant paths are written as data, so they take the single form.
   std::string installGrantPath = installDir + conventions::kSeparator;
-  toFileUrlPath(installGrantPath, false);
+  toFileUrlPath(installGrantPath);
   std::string quickTimeGrantPath = quickTimeDir;
-  toFileUrlPath(quickTimeGrantPath, false);
+  toFileUrlPath(quickTimeGrantPath);
 
-  platform::FileHandle file = traced::createPrivateFile(policyFilePath.c_str());
+  platform::FileHandle file = platform::createPrivateFile(policyFilePath.c_str());
   if (file == nullptr) {
+    unsigned long code = platform::getLastError();
+    launchObserver().policyFileTried(policyFilePath, PolicyOutcome::NotWritten, code);
+    platform::setLastError(code);
     return false;
   }
   writeGrant(file, "//Give this directory security permissions\r\n", installGrantPath);
-  writePiece(file, "};\r\n\r\n");
+  platform::writeText(file, "};\r\n\r\n");
   writeGrant(file, "//Give QuickTime security permissions\r\n", quickTimeGrantPath);
-  writePiece(file, "};\r\n");
+  platform::writeText(file, "};\r\n");
   platform::closeFile(file);
+  launchObserver().policyFileTried(policyFilePath, PolicyOutcome::Written, 0);
   return true;
 }
 
 }  // namespace
 
-void toFileUrlPath(std::string& path, bool doublePercent) {
+void toFileUrlPath(std::string& path) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string url;
   url.reserve(path.size());
@@ -90,7 +93,7 @@ void toFileUrlPath(std::string& path, bool doublePercent) {
       url += c;
       continue;
     }
-    url += doublePercent ? "%%" : "%";
+    url += '%';
     unsigned char byte = static_cast<unsigned char>(c);
     url += kHex[byte >> 4];
     url += kHex[byte & 0x0F];
@@ -114,7 +117,8 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
 
   std::string firstPath;
   for (int i = 0; i < count; ++i) {
-    std::string policyFilePath = folders[i] + conventions::kSeparator + "Veltrana.exe" + ".policy";
+    std::string policyFilePath =
+        folders[i] + conventions::kSeparator + product::kExecutableName + ".policy";
     if (placePolicyFile(policyFilePath, installDir, quickTimeDir)) {
       return policyFilePath;
     }
@@ -125,6 +129,8 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
 
   // The launch goes on, but the application will lack its permissions:
   // say where the file should have been.
+  launchObserver().policyFileTried(
+      firstPath, count > 0 ? PolicyOutcome::NamedUnwritten : PolicyOutcome::NoTemporaryFolder, 0);
   std::string message = count > 0 ? "Can't write security policy file in " + folders[count - 1]
                                   : std::string(
                                         "Can't write security policy file: no usable "
@@ -135,7 +141,7 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
 
 void buildSecurityOptions(std::string& policyFilePath, std::string& securityManagerOption,
                           std::string& securityPolicyOption) {
-  toFileUrlPath(policyFilePath, false);
+  toFileUrlPath(policyFilePath);
   securityManagerOption = "-Djava.security.manager";
   securityPolicyOption = std::string("-Djava.security.policy=") + conventions::kFileUrlPrefix;
   securityPolicyOption += policyFilePath;

@@ -1,6 +1,6 @@
 #include "vmconfig/search_path.h"
 
-#include "diag/traced_platform.h"
+#include "diag/observed_platform.h"
 #include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
@@ -30,7 +30,7 @@ std::string findQuickTimeDir() {
   char buffer[kQuickTimeBufferSize] = {0};
 
   platform::RegKey quickTimeKey = nullptr;
-  if (traced::regOpenKey("SOFTWARE\\Apple Computer, Inc.\\QuickTime", &quickTimeKey) == 0 &&
+  if (observed::regOpenKey("SOFTWARE\\Apple Computer, Inc.\\QuickTime", &quickTimeKey) == 0 &&
       readRegistryText(quickTimeKey, "QTExtDir", buffer, sizeof buffer)) {
     return buffer;  // exactly as stored, no separator added
   }

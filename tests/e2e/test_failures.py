@@ -33,7 +33,12 @@ class FatalErrorTest(unittest.TestCase):
         with zipfile.ZipFile(os.path.join(self.inst.install_dir, "Veltrana.jar"), "w") as jar:
             jar.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n\r\n")
             jar.writestr("com/kvn/vt/ReadMe.txt", "no classes here\n")
+        trace = self.inst.path("trace.txt")
+        self.inst.env["VELTRANA_TRACE"] = trace
         self.assert_fatal(self.inst.run("hello"), "Failed to find main class")
+        with open(trace, encoding="utf-8") as file:
+            self.assertIn(f"beside the executable: {self.inst.install_dir}/Veltrana.jar exists",
+                          file.read())
 
     def test_no_java_runtime_at_all(self):
         self.remove_every_runtime()
@@ -61,7 +66,15 @@ class FatalErrorTest(unittest.TestCase):
             f'"JavaHome"="{self.inst.path("rt")}"\r\n'
             f'"RuntimeLib"="{not_a_library}"\r\n'
         )
+        trace = self.inst.path("trace.txt")
+        self.inst.env["VELTRANA_TRACE"] = trace
         self.assert_fatal(self.inst.run(), "Error loading JVM")
+        # The loader's own words, with no Windows error number.
+        with open(trace, encoding="utf-8") as file:
+            text = file.read()
+        self.assertIn(f"library not loaded: {not_a_library}: {not_a_library}: ", text)
+        self.assertNotIn("error 126", text)
+        self.assertIn("platform: the Java vendor's key comes from the registry file", text)
 
     def test_session_log_is_appended_to(self):
         self.remove_every_runtime()

@@ -191,6 +191,25 @@ class LaunchTest(unittest.TestCase):
         self.assertNotIn(b"stale", content)
         self.assertTrue(content.startswith(b"//Give this directory security permissions\r\n"))
 
+    def test_trace_says_where_the_runtime_came_from_and_never_waits_on_a_pipe(self):
+        trace = self.inst.path("trace.txt")
+        self.inst.env["VELTRANA_TRACE"] = trace
+        result = self.inst.run()
+        self.assertEqual(result.returncode, 0, result.describe())
+        with open(trace, encoding="utf-8") as file:
+            text = file.read()
+        self.assertIn(f"platform: the machine's Java: {JDK_HOME}, named by JAVA_HOME", text)
+        self.assertIn(f"current folder changed to {self.inst.home}", text)
+
+        # A pipe nobody reads would hold the launch at its opening: the
+        # trace stays off instead.
+        fifo = self.inst.path("trace.fifo")
+        os.mkfifo(fifo)
+        self.inst.env["VELTRANA_TRACE"] = fifo
+        result = self.inst.run(timeout=30)
+        self.assertEqual(result.returncode, 0, result.describe())
+        self.assertEqual(result.report.get("status"), "done", result.describe())
+
     def test_install_folder_with_blanks(self):
         # The policy grant and the code's location both name the folder as a
         # URL, where a blank is %20; the grant must still match.

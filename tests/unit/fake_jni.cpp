@@ -254,9 +254,11 @@ jint JNICALL createJavaVm(JavaVM** vm, void** env, void* initArgs) {
   creation.ignoreUnrecognized = args->ignoreUnrecognized;
   creation.options.clear();
   creation.extraInfoSet.clear();
+  creation.extraInfo.clear();
   for (jint i = 0; i < args->nOptions; ++i) {
     creation.options.push_back(args->options[i].optionString);
     creation.extraInfoSet.push_back(args->options[i].extraInfo != nullptr);
+    creation.extraInfo.push_back(args->options[i].extraInfo);
   }
   creation.currentDirectory = fake::currentDirectory();
   if (state.created) {

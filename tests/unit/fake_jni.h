@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "vm/jni_invocation.h"
+#include "runtime/jni_invocation.h"
 
 namespace fakejni {
 
@@ -49,6 +49,7 @@ struct Creation {
   jint nOptions = 0;
   std::vector<std::string> options;  // the nOptions texts, in order
   std::vector<bool> extraInfoSet;
+  std::vector<void*> extraInfo;  // the hooks, for calling them as the VM would
   jboolean ignoreUnrecognized = JNI_FALSE;
   std::string currentDirectory;  // the platform's, at the moment of creation
 };

@@ -498,6 +498,8 @@ bool deleteFile(const std::string& path) {
   auto found = state.nodes.find(full);
   if (found == state.nodes.end() || found->second.kind != NodeKind::File ||
       found->second.undeletable) {
+    // DeleteFile's error stays behind the C runtime's failure.
+    state.lastError = found == state.nodes.end() ? platform::kErrorFileNotFound : kAccessDenied;
     return false;
   }
   state.nodes.erase(found);
@@ -517,13 +519,17 @@ platform::FileHandle open(const std::string& path, const std::string& mode) {
   }
   std::string full = resolve(path);
   Node* node = full.empty() ? nullptr : findNode(full);
+  // CreateFile's error stays behind the C runtime's failure.
   if (state.refusedFiles.count(full) != 0 || (node != nullptr && node->kind != NodeKind::File)) {
+    state.lastError = kAccessDenied;
     return nullptr;
   }
   if (node == nullptr) {
     std::string parent = parentOf(full, nullptr);
     Node* folder = parent.empty() ? nullptr : findNode(parent);
     if (kind == 'r' || folder == nullptr || folder->kind != NodeKind::Folder) {
+      state.lastError =
+          kind == 'r' && folder != nullptr ? platform::kErrorFileNotFound : kPathNotFound;
       return nullptr;
     }
     node = &makeNode(full, NodeKind::File);
@@ -691,6 +697,11 @@ bool fileExists(const std::string& path) {
 bool folderExists(const std::string& path) {
   Node* node = findNode(path);
   return node != nullptr && node->kind == NodeKind::Folder;
+}
+
+bool specialFileExists(const std::string& path) {
+  Node* node = findNode(path);
+  return node != nullptr && node->kind == NodeKind::Special;
 }
 
 std::string fileContents(const std::string& path) {
@@ -953,11 +964,6 @@ int statPath(const char* path, bool* isDirectory) {
     *isDirectory = node->kind == NodeKind::Folder;
   }
   return 0;
-}
-
-int accessPath(const char* path) {
-  Node* node = findNode(path);
-  return node != nullptr && !node->statusFails ? 0 : -1;
 }
 
 EntryType pathType(const char* path) {

@@ -114,6 +114,7 @@ void failOpening(const std::string& path);
 
 bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);
+bool specialFileExists(const std::string& path);  // added by addSpecialFile
 std::string fileContents(const std::string& path);
 
 // --- Mutexes and threads ------------------------------------------------------------

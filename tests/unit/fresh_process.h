@@ -5,9 +5,11 @@
 
 #include <cstring>
 
+#include "diag/launch_observer.h"
 #include "fake_jni.h"
 #include "fake_platform.h"
 #include "launcher/instance_guard.h"
+#include "platform/trace_outlet.h"
 #include "runtime/java_runtime.h"
 #include "vmconfig/class_path.h"
 
@@ -19,4 +21,7 @@ inline void startFreshProcess() {
   std::memset(runtimeLibPath, 0, sizeof runtimeLibPath);
   classPath.clear();
   instanceMutex = nullptr;
+  platform::closeTraceOutput();
+  platform::takePlatformRemarks();
+  setLaunchObserver(nullptr);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "launcher_fixture.h"
+#include "recording_observer.h"
 #include "runtime/registry_text.h"
 
 namespace {
@@ -48,11 +49,15 @@ TEST_F(JavaRuntimeTest, PrivateRuntimeNamedByTheMakerKey) {
   fake::addFile("D:\\Rt\\jre1.6.0_02\\bin\\msvcr71.dll");
   setVendorRuntime(paths::kVendorHome, paths::kVendorVm);
 
+  RecordingObserver observer;
+  setLaunchObserver(&observer);
   ASSERT_EQ(discover(paths::kInstallDir), kReturned);
 
   EXPECT_STREQ(javaHomeDir, "D:\\Rt\\jre1.6.0_02");
   EXPECT_STREQ(runtimeLibPath, kPrivateVm);
   EXPECT_STREQ(jreCurrentVersion, "");
+  EXPECT_EQ(observer.events, std::vector<std::string>{"runtime maker folder D:\\Rt\\jre1.6.0_02 " +
+                                                      std::string(kPrivateVm) + " "});
   EXPECT_EQ(fake::registryKeysOpened(), std::vector<std::string>{paths::kMakerKey});
   // The support library first, then the VM library, and its entry point.
   EXPECT_EQ(fake::librariesLoaded(),
@@ -80,8 +85,12 @@ TEST_F(JavaRuntimeTest, FallbackFolderJavaBesideTheInstallFolder) {
       fake::setRegistryText(paths::kMakerKey, "JAVA_HOME", c.javaHome);
     }
     fakejni::installVmLibrary(c.expectedHome + "\\bin\\client\\jvm.dll");
+    RecordingObserver observer;
+    setLaunchObserver(&observer);
 
     ASSERT_EQ(discover(c.installDir), kReturned) << c.installDir;
+    EXPECT_EQ(observer.events.at(0), "runtime beside install " + c.expectedHome + " " +
+                                         c.expectedHome + "\\bin\\client\\jvm.dll ");
 
     EXPECT_STREQ(javaHomeDir, c.expectedHome.c_str()) << c.installDir;
     EXPECT_STREQ(runtimeLibPath, (c.expectedHome + "\\bin\\client\\jvm.dll").c_str());
@@ -121,12 +130,17 @@ TEST_F(JavaRuntimeTest, PrivateFolderWithoutItsVmLibraryGivesWayToTheVendors) {
   fake::addFolder("D:\\Rt\\jre1.6.0_02\\bin");
   setVendorRuntime(paths::kVendorHome, paths::kVendorVm);
   fakejni::installVmLibrary(paths::kVendorVm);
+  RecordingObserver observer;
+  setLaunchObserver(&observer);
 
   ASSERT_EQ(discover(paths::kInstallDir), kReturned);
 
   EXPECT_STREQ(javaHomeDir, paths::kVendorHome);
   EXPECT_STREQ(runtimeLibPath, paths::kVendorVm);
   EXPECT_EQ(fake::librariesLoaded(), std::vector<std::string>{paths::kVendorVm});
+  EXPECT_EQ(observer.events,
+            std::vector<std::string>{"runtime vendor key " + std::string(paths::kVendorHome) + " " +
+                                     paths::kVendorVm + " 1.6"});
 }
 
 TEST_F(JavaRuntimeTest, MissingVendorHomeLeavesThePrivateHome) {

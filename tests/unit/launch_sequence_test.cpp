@@ -3,15 +3,11 @@
 #include "launcher/launch_sequence.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "launcher_fixture.h"
-#include "platform/trace_output.h"
+#include "recording_observer.h"
 
 namespace {
 
@@ -19,8 +15,20 @@ using LaunchSequenceTest = LauncherTest;
 
 TEST_F(LaunchSequenceTest, CompleteLaunchRunsEveryStageOnceInOrderAndExitsZero) {
   setUpWorkingMachine();
+  RecordingObserver observer;
+  setLaunchObserver(&observer);
 
   EXPECT_EQ(launch(), 0);
+
+  // Each stage tells its beginning and its decisions, in order.
+  EXPECT_EQ(observer.events,
+            (std::vector<std::string>{
+                "stage 1", "guard held", "stage 2", "stage 3", "stage 4",
+                "runtime vendor key C:\\Java\\jre6 C:\\Java\\jre6\\bin\\client\\jvm.dll 1.6",
+                "stage 5", "stage 6", "policy written C:\\Temp\\Veltrana.exe.policy 0", "stage 7",
+                "scan C:\\Apps\\Veltrana\\lib\\ entered 0 revisited 0 unreadable 1 seen 0 "
+                "unnamed 0 without status 0 added 0",
+                "stage 8", "current folder C:\\Users\\ann", "stage 9", "stage 10", "exit 0"}));
 
   // One marker call per stage, each made once, in the order of the stages.
   const std::vector<std::string> stages = {
@@ -251,142 +259,6 @@ TEST_F(LaunchSequenceTest, DoubleByteCharactersStayWholeInEveryStage) {
     const std::string policy = fake::fileContents("C:\\" + hyo + no + "\\Veltrana.exe.policy");
     EXPECT_NE(policy.find("\"file:/" + c.installGrant + "-\""), std::string::npos) << c.codePage;
     EXPECT_NE(policy.find("\"file:/" + c.quickTimeGrant + "-\""), std::string::npos) << c.codePage;
-  }
-}
-
-// What the trace says for a good launch and for each kind of failure. The
-// trace is a real file; the launch runs on the in-memory machine.
-TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
-  struct Case {
-    const char* name;
-    std::function<void()> arrange;
-    int exitCode;
-    std::vector<std::string> lines;
-  };
-  const std::string vendor = paths::kVendorKey;
-  const Case cases[] = {
-      {"good launch",
-       [] {},
-       0,
-       {"launcher version ",
-        "stage 1 begun: single-instance guard",
-        "guard: the name",
-        "install folder: C:\\Apps\\Veltrana",
-        "registry key SOFTWARE\\Orrindale: not opened, error 2",
-        "registry value " + vendor + "\\CurrentVersion: REG_SZ, 4 bytes",
-        "registry value " + vendor + "\\CurrentVersion = \"1.6\"",
-        "runtime chosen: the Java vendor's key, CurrentVersion \"1.6\"; home \"C:\\Java\\jre6\"",
-        "does not exist: C:\\Java\\jre6\\bin\\msvcr71.dll",
-        "library loaded: C:\\Java\\jre6\\bin\\client\\jvm.dll",
-        "entry point JNI_CreateJavaVM: found",
-        "policy file C:\\Temp\\Veltrana.exe.policy: written",
-        "class-path scan of C:\\Apps\\Veltrana\\lib\\: 2 folders entered, 9 entries seen, 2 "
-        "archives added, 1 folders skipped as already visited, 1 folders unreadable",
-        "VM option 1: -Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;",
-        "VM option 7: -Xmx512m",
-        "JNI_CreateJavaVM returned 0 after ",
-        "class com/kvn/vt/Veltrana: found",
-        "main returned after ",
-        "DestroyJavaVM returned 0",
-        "stage 10 ended: exit",
-        "exit code 0"}},
-      {"name taken",
-       [] { fake::takeMutexName("Veltrana.jar"); },
-       1,
-       {"guard: another launch holds the name", "stage 1 ended", "exit code 1"}},
-      {"no vendor key",
-       [] { fake::denyRegistryKey(paths::kVendorKey); },
-       1,
-       {"registry key " + vendor + ": not opened, error 5",
-        "message box: Fatal Error Launching: Can't locate JRE[Java Runtime Environment]",
-        "stage 4 ends the launch: exit code 1"}},
-      {"version too long",
-       [] { fake::setRegistryText(paths::kVendorKey, "CurrentVersion", std::string(90, '9')); },
-       1,
-       {"CurrentVersion: refused, it does not fit its buffer of 80 bytes",
-        "Can't locate JRE[CurrentVersion]"}},
-      {"VM library fails",
-       [] { fake::failLibrary(paths::kVendorVm); },
-       1,
-       {"library not loaded: C:\\Java\\jre6\\bin\\client\\jvm.dll: error ", "Error loading JVM"}},
-      {"policy file kept",
-       [] {
-         fake::addFile(paths::kPolicyFile);
-         fake::makeUndeletable(paths::kPolicyFile);
-       },
-       0,
-       {"policy file C:\\Temp\\Veltrana.exe.policy: kept"}},
-      {"creation fails",
-       [] { fakejni::behaviour().createResult = JNI_ENOMEM; },
-       1,
-       {"JNI_CreateJavaVM returned -4 after ", "Can't create Java VM ", "stage 8 ends the launch"}},
-      {"main class missing",
-       [] { fakejni::behaviour().mainClassMissing = true; },
-       1,
-       {"class com/kvn/vt/Veltrana: not found, pending exception java.lang.NoClassDefFoundError",
-        "Failed to find main class"}},
-      {"main throws",
-       [] { fakejni::behaviour().mainThrows = true; },
-       0,
-       {"pending exception java.lang.IllegalStateException", "exit code 0"}},
-      {"TEMP with no form in the code page",
-       [] {
-         fake::setWideOnlyName("C:\\\u5DE5", "");
-         fake::setEnvWide("TEMP", u"C:\\\u5DE5");
-       },
-       0,
-       {"platform: \"C:\\\u5DE5\" has no form in the ANSI code page, not even a short one: left "
-        "out"}},
-      {"lib name that reaches a device",
-       [] { fake::addFile("C:\\Apps\\Veltrana\\lib\\com1.jar"); },
-       0,
-       {"platform: left out: com1.jar: a reserved device name"}},
-  };
-  const std::string tracePath = ::testing::TempDir() + "veltrana_unit_trace.txt";
-  for (const Case& c : cases) {
-    startOver();
-    setUpWorkingMachine();
-    fake::addFolder("C:\\Apps\\Veltrana\\lib\\sub");
-    fake::addFile("C:\\Apps\\Veltrana\\lib\\a.jar");
-    fake::addFile("C:\\Apps\\Veltrana\\lib\\sub\\b.zip");
-    fake::denyListing("C:\\Apps\\Veltrana\\lib\\sub\\c");
-    fake::addFolder("C:\\Apps\\Veltrana\\lib\\sub\\c");
-    fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\sub\\loop", "C:\\Apps\\Veltrana\\lib");
-    c.arrange();
-    std::remove(tracePath.c_str());
-    fake::setEnv("VELTRANA_TRACE", tracePath);
-
-    EXPECT_EQ(launch(), c.exitCode) << c.name;
-    platform::closeTraceOutput();
-
-    std::ifstream file(tracePath);
-    std::stringstream trace;
-    trace << file.rdbuf();
-    for (const std::string& line : c.lines) {
-      EXPECT_NE(trace.str().find(line), std::string::npos) << c.name << ": " << line << "\n"
-                                                           << trace.str();
-    }
-    // The session log and the box say what they always say.
-    if (c.exitCode == 1 && std::string(c.name) != "name taken") {
-      EXPECT_EQ(fake::messageBoxes().size(), 1u) << c.name;
-    }
-  }
-  // Only in trace mode does the VM get its print, exit and abort hooks.
-  EXPECT_EQ(fakejni::creation().nOptions, 10);
-  EXPECT_EQ(vmOption(7), "vfprintf");
-
-  // Unset or empty: nothing written, the seven options alone.
-  for (const char* setting : {"", static_cast<const char*>(nullptr)}) {
-    startOver();
-    setUpWorkingMachine();
-    std::remove(tracePath.c_str());
-    if (setting != nullptr) {
-      fake::setEnv("VELTRANA_TRACE", setting);
-    }
-    EXPECT_EQ(launch(), 0);
-    EXPECT_FALSE(platform::traceOutputOpen());
-    EXPECT_FALSE(std::ifstream(tracePath).good());
-    EXPECT_EQ(fakejni::creation().nOptions, 7);
   }
 }
 

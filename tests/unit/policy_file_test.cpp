@@ -5,6 +5,7 @@
 #include <string>
 
 #include "launcher_fixture.h"
+#include "recording_observer.h"
 
 namespace {
 
@@ -138,8 +139,15 @@ TEST_F(PolicyFileTest, UnusableTempFallsBackToTheSystemTempFolder) {
     fake::addFolder("C:\\Tmp");
     fake::setEnv("TMP", "C:\\Tmp\\");
     temp == "-" ? fake::unsetEnv("TEMP") : fake::setEnv("TEMP", temp);
+    RecordingObserver observer;
+    setLaunchObserver(&observer);
 
     writeAndBuild(kProgramFilesInstall, kQuickTime);
+    // Each try is told: a TEMP that names a folder gets its own.
+    EXPECT_EQ(observer.events.back(), "policy written C:\\Tmp\\Veltrana.exe.policy 0") << temp;
+    if (temp == paths::kTemp) {
+      EXPECT_EQ(observer.events.front(), "policy not written C:\\Temp\\Veltrana.exe.policy 5");
+    }
     EXPECT_EQ(fake::fileContents("C:\\Tmp\\Veltrana.exe.policy"),
               policyFor("C:/Program%20Files/Veltrana/", "C:/Program%20Files/QuickTime/QTSystem/"))
         << temp;
@@ -154,8 +162,17 @@ TEST_F(PolicyFileTest, FileThatCannotBeWrittenAnywhereIsLoggedAndTheLaunchGoesOn
   fake::failOpening("C:\\Tmp\\Veltrana.exe.policy");
   fake::addFolder("C:\\Tmp");
   fake::setEnv("TMP", "C:\\Tmp");
+  RecordingObserver observer;
+  setLaunchObserver(&observer);
 
   writeAndBuild(kProgramFilesInstall, kQuickTime);
+
+  EXPECT_EQ(observer.events,
+            (std::vector<std::string>{
+                "policy not written C:\\Temp\\Veltrana.exe.policy 5",
+                "policy not written C:\\Tmp\\Veltrana.exe.policy 5",
+                "policy named unwritten C:\\Temp\\Veltrana.exe.policy 0",
+                "report Error Launching: Can't write security policy file in C:\\Tmp"}));
 
   EXPECT_NE(
       sessionLog().find("\r\r\nError Launching: Can't write security policy file in C:\\Tmp\r"),
@@ -179,28 +196,23 @@ TEST_F(PolicyFileTest, FileThatCannotBeOpenedGetsNothingWritten) {
 TEST(FileUrlPathTest, BackslashesBecomeSlashesAndUrlCharactersAreEncoded) {
   struct Case {
     std::string path;
-    std::string single;
-    std::string doubled;
+    std::string url;
   };
   const Case cases[] = {
-      {"", "", ""},
-      {"abc", "abc", "abc"},
-      {"C:", "C:", "C:"},
-      {"C:\\Program Files\\Veltrana\\", "C:/Program%20Files/Veltrana/",
-       "C:/Program%%20Files/Veltrana/"},
-      {"C:\\a   b", "C:/a%20%20%20b", "C:/a%%20%%20%%20b"},
-      {" \\ ", "%20/%20", "%%20/%%20"},
-      {"D:\\50% off\\", "D:/50%25%20off/", "D:/50%%25%%20off/"},
-      {"C:\\a#b$c%20", "C:/a%23b%24c%2520", "C:/a%%23b%%24c%%2520"},
-      {"C:\\${user.home}\\\"q\"", "C:/%24{user.home}/\"q\"", "C:/%%24{user.home}/\"q\""},
+      {"", ""},
+      {"abc", "abc"},
+      {"C:", "C:"},
+      {"C:\\Program Files\\Veltrana\\", "C:/Program%20Files/Veltrana/"},
+      {"C:\\a   b", "C:/a%20%20%20b"},
+      {" \\ ", "%20/%20"},
+      {"D:\\50% off\\", "D:/50%25%20off/"},
+      {"C:\\a#b$c%20", "C:/a%23b%24c%2520"},
+      {"C:\\${user.home}\\\"q\"", "C:/%24{user.home}/\"q\""},
   };
   for (const Case& c : cases) {
-    std::string single = c.path;
-    toFileUrlPath(single, false);
-    EXPECT_EQ(single, c.single) << c.path;
-    std::string doubled = c.path;
-    toFileUrlPath(doubled, true);
-    EXPECT_EQ(doubled, c.doubled) << c.path;
+    std::string url = c.path;
+    toFileUrlPath(url);
+    EXPECT_EQ(url, c.url) << c.path;
   }
 }
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "diag/launch_trace.h"
 #include "launcher_fixture.h"
-#include "platform/trace_output.h"
+#include "platform/trace_outlet.h"
+#include "trace/launch_trace.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ TEST_F(SessionLogTest, WithoutAProfileFolderTheBoxAndExitCodeStillHappen) {
       fake::unsetEnv("USERPROFILE");
     }
     fake::setEnv("VELTRANA_TRACE", "1");
-    startLaunchTrace();
+    EXPECT_EQ(startLaunchTrace(), nullptr);
     EXPECT_FALSE(platform::traceOutputOpen());
 
     EXPECT_EQ(exitCodeOf([] { logLaunchError("Error loading JVM", true); }), 1);

@@ -151,6 +151,17 @@ class UnusableRuntime(WineTestCase):
         self.assertIn("library not loaded: " + VENDOR_VM + ": error 193: ", trace)
         self.assertIn("hint: this runtime is not a 32-bit one", trace)
         self.assertIn("Fatal Error Launching: Error loading JVM", trace)
+        # The system's text has no "%1" left in it.
+        self.assertNotIn("%1", trace)
+
+        # An empty file is no image for another machine: no hint.
+        self.write(VENDOR_VM, b"")
+        earlier = self.session_log()
+        run = self.launch(env={"VELTRANA_TRACE": ROOT + "\\empty-vm-trace.txt"})
+        self.assertFatal(run, "Error loading JVM", earlier_log=earlier)
+        trace = self.read(ROOT + "\\empty-vm-trace.txt").decode("latin-1")
+        self.assertIn("library not loaded: " + VENDOR_VM + ": error ", trace)
+        self.assertNotIn("hint:", trace)
 
 
 if __name__ == "__main__":

@@ -71,6 +71,14 @@ class VmOptions(WineTestCase):
                      "stub VM on standard output", "main returned after ", "exit code 0"):
             self.assertIn(line, trace)
 
+        # A new file in a folder whose name the code page cannot carry.
+        os.makedirs(host_path(ROOT + "\\中文"))
+        run = self.launch(env={"VELTRANA_TRACE": ROOT + "\\中文\\trace.txt"})
+        self.assertCompleteRun(run)
+        trace = self.read(ROOT + "\\中文\\trace.txt")
+        self.assertIsNotNone(trace)
+        self.assertIn(b"exit code 0", trace)
+
     def test_lib_names_outside_the_code_page_arrive_by_their_short_names(self):
         # In a Western code page the Chinese names have no bytes of their
         # own; the ANSI listing would give "??.jar", which names nothing.
