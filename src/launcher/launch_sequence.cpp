@@ -73,6 +73,7 @@ int runLauncher() {
   traceStage(6);
   std::string policyFilePath = writePolicyFile(installDir, quickTimeDir);
   tracePolicyFile(policyFilePath);
+  const std::string policyFile = policyFilePath;  // the URL form replaces it below
   std::string securityManagerOption;
   std::string securityPolicyOption;
   buildSecurityOptions(policyFilePath, securityManagerOption, securityPolicyOption);
@@ -85,8 +86,8 @@ int runLauncher() {
 
   // 8. VM options and creation.
   traceStage(8);
-  std::vector<std::string> options =
-      buildVmOptions(classPath, libraryPath, securityManagerOption, securityPolicyOption);
+  std::vector<std::string> options = buildVmOptions(classPath, libraryPath, securityManagerOption,
+                                                    securityPolicyOption, policyFile);
   JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;
   createJavaVm(createJavaVmEntry, options, &vm, &env);

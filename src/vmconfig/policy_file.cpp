@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "diag/refused_path.h"
 #include "diag/session_log.h"
 #include "diag/traced_platform.h"
 #include "platform/conventions.h"
@@ -11,16 +12,15 @@ namespace {
 
 constexpr unsigned long kTempBufferSize = 260;
 
-void writePiece(platform::FileHandle file, const std::string& piece) {
-  platform::writeFile(file, piece.data(), piece.size());
+bool writePiece(platform::FileHandle file, const std::string& piece) {
+  return platform::writeFile(file, piece.data(), piece.size());
 }
 
-void writeGrant(platform::FileHandle file, const char* comment, const std::string& grantPath) {
-  writePiece(file, comment);
-  writePiece(file, std::string("grant codeBase \"") + conventions::kFileUrlPrefix);
-  writePiece(file, grantPath);
-  writePiece(file, "-\" {\r\n");
-  writePiece(file, "\tpermission java.security.AllPermission;\r\n");
+bool writeGrant(platform::FileHandle file, const char* comment, const std::string& grantPath) {
+  return writePiece(file, comment) &&
+         writePiece(file, std::string("grant codeBase \"") + conventions::kFileUrlPrefix) &&
+         writePiece(file, grantPath) && writePiece(file, "-\" {\r\n") &&
+         writePiece(file, "\tpermission java.security.AllPermission;\r\n");
 }
 
 // One candidate folder, when the platform gives one that fits the buffer.
@@ -34,14 +34,21 @@ bool readTempFolder(unsigned long (*read)(char*, unsigned long), std::string& fo
   return true;
 }
 
-// Recreates the file at policyFilePath. True when it was written, or when
-// an earlier file that cannot be deleted is there to serve this launch.
+// Recreates the file at policyFilePath. True when it was written in full,
+// or when an earlier file that cannot be deleted is there to serve this
+// launch.
 bool placePolicyFile(const std::string& policyFilePath, const std::string& installDir,
                      const std::string& quickTimeDir) {
   if (traced::unlinkFile(policyFilePath.c_str()) == -1) {
     platform::removeFile(policyFilePath.c_str());
   }
   if (traced::statPath(policyFilePath.c_str(), nullptr) == 0) {
+    // Only a regular file can serve: a folder or anything else of that name
+    // makes the folder unusable.
+    if (platform::pathType(policyFilePath.c_str()) != platform::EntryType::File) {
+      reportRefusedPath("policy file", policyFilePath, outside_path::Refusal::NotAFile);
+      return false;
+    }
     return true;
   }
 
@@ -55,11 +62,23 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
   if (file == nullptr) {
     return false;
   }
-  writeGrant(file, "//Give this directory security permissions\r\n", installGrantPath);
-  writePiece(file, "};\r\n\r\n");
-  writeGrant(file, "//Give QuickTime security permissions\r\n", quickTimeGrantPath);
-  writePiece(file, "};\r\n");
-  platform::closeFile(file);
+  bool written =
+      writeGrant(file, "//Give this directory security permissions\r\n", installGrantPath) &&
+      writePiece(file, "};\r\n\r\n");
+  // Without QuickTime's folder there is nothing to grant it.
+  if (written && !quickTimeDir.empty()) {
+    written = writeGrant(file, "//Give QuickTime security permissions\r\n", quickTimeGrantPath) &&
+              writePiece(file, "};\r\n");
+  }
+  bool closed = platform::closeFile(file);
+  if (!written || !closed) {
+    // A file cut short (a full disk) would not parse, and the application
+    // would run without its permissions: it goes, and the next folder is
+    // tried.
+    platform::unlinkFile(policyFilePath.c_str());
+    reportRefusedPath("policy file", policyFilePath, outside_path::Refusal::NotWrittenInFull);
+    return false;
+  }
   return true;
 }
 
@@ -75,8 +94,11 @@ void toFileUrlPath(std::string& path, bool doublePercent) {
       continue;
     }
     // "%" would start an escape, "#" a fragment, and "$" the policy file's
-    // ${...} expansion; a blank cannot stand in a URL at all.
-    bool encode = c == '%' || c == ' ' || c == '#' || c == '$' ||
+    // ${...} expansion; a blank cannot stand in a URL at all, nor can a
+    // control character, and a line end would cut the grant in two.
+    unsigned char code = static_cast<unsigned char>(c);
+    bool encode = c == '%' || c == ' ' || c == '#' || c == '$' || (code >= 0x01 && code <= 0x1F) ||
+                  code == 0x7F ||
                   (c != '\0' && std::strchr(conventions::kFileUrlEncodedExtra, c) != nullptr);
     if (!encode) {
       url += c;

@@ -92,6 +92,39 @@ TEST_F(ClassPathTest, QuickTimeFolderAndRuntimeHomeAreTakenAsGiven) {
             "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;");
 }
 
+TEST_F(ClassPathTest, NoQuickTimeFolderGivesNoQuickTimeEntry) {
+  EXPECT_EQ(build(paths::kInstallDir, "", paths::kVendorHome),
+            "-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;C:\\Java\\jre6;"
+            "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;");
+}
+
+TEST_F(ClassPathTest, ListSeparatorInAPathNeverSplitsAnEntry) {
+  // The runtime home by its short form, else left out.
+  for (bool shortName : {true, false}) {
+    startOver();
+    fake::addFolder("D:\\R;t\\jre6");
+    if (shortName) {
+      fake::setShortName("D:\\R;t", "RT~1");
+    }
+    EXPECT_EQ(build(paths::kInstallDir, "", "D:\\R;t\\jre6"),
+              std::string("-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;") +
+                  (shortName ? "D:\\RT~1\\jre6;" : "") +
+                  "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;")
+        << shortName;
+  }
+
+  // An archive the listing still names with the separator is skipped, and
+  // counted.
+  startOver();
+  const std::string lib = std::string(kLib) + "\\";
+  fake::addFile(lib + "a;b.jar");
+  fake::addFile(lib + "x;y\\in.jar");
+  fake::addFile(lib + "c.jar");
+  EXPECT_EQ(archives(), lib + "c.jar;");
+  EXPECT_EQ(classPathScanCounts.archivesWithListSeparator, 2u);
+  EXPECT_EQ(classPathScanCounts.archivesAdded, 1u);
+}
+
 TEST_F(ClassPathTest, FlatLibIsListedOnceWithNoDescent) {
   fake::addFile("C:\\Apps\\Veltrana\\lib\\a.jar");
   fake::addFile("C:\\Apps\\Veltrana\\lib\\b.jar");

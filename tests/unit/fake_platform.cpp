@@ -121,7 +121,9 @@ struct State {
   std::map<std::string, std::string> shortNames;
   std::vector<std::unique_ptr<OpenFile>> files;
   std::vector<std::unique_ptr<Listing>> listings;
-  std::set<std::string> refusedFiles;  // opening fails
+  std::set<std::string> refusedFiles;            // opening fails
+  std::map<std::string, std::size_t> diskSpace;  // by folder: bytes left below it
+  std::set<std::string> failingCloses;
 
   std::map<std::string, Mutex> mutexes;
   std::map<std::uintptr_t, std::string> mutexHandles;
@@ -352,11 +354,12 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
     std::string bytes;
     bool held = toAnsi(part, bytes);
     key += held ? bytes : utf8Of(part);
-    if (!held) {
-      auto found = state.nodes.find(normalise(key));
-      if (found == state.nodes.end() || found->second.shortName.empty()) {
-        return false;
-      }
+    auto found = state.nodes.find(normalise(key));
+    bool named = found != state.nodes.end() && !found->second.shortName.empty();
+    if (!held && !named) {
+      return false;
+    }
+    if (named) {
       bytes = found->second.shortName;
     }
     shortText += bytes;
@@ -563,6 +566,12 @@ void setWideOnlyName(const std::string& path, const std::string& shortName) {
   }
 }
 
+void setShortName(const std::string& path, const std::string& shortName) {
+  std::string full = normalise(path);
+  state.nodes[full].shortName = shortName;
+  state.shortNames[join(parentOf(full, nullptr), shortName)] = full;
+}
+
 void failStatus(const std::string& path) {
   Node* node = findNode(path);
   if (node != nullptr) {
@@ -578,6 +587,12 @@ void makeUndeletable(const std::string& path) {
 }
 
 void failOpening(const std::string& path) { state.refusedFiles.insert(resolve(path)); }
+
+void fillDisk(const std::string& folder, std::size_t bytesFree) {
+  state.diskSpace[resolve(folder)] = bytesFree;
+}
+
+void failClosing(const std::string& path) { state.failingCloses.insert(resolve(path)); }
 
 bool fileExists(const std::string& path) {
   Node* node = findNode(path);
@@ -886,26 +901,48 @@ int makeDirectory(const char* path) {
 
 FileHandle openFile(const char* path, const char* mode) { return open(path, mode); }
 
-void writeFile(FileHandle handle, const char* data, std::size_t length) {
+bool writeFile(FileHandle handle, const char* data, std::size_t length) {
   OpenFile* file = openFileOf(handle, "writeFile");
   if (file == nullptr) {
-    return;
+    return false;
+  }
+  // The disk the file is on, when a test has filled one.
+  std::size_t* space = nullptr;
+  for (auto& disk : state.diskSpace) {
+    if (file->path.rfind(join(disk.first, ""), 0) == 0) {
+      space = &disk.second;
+    }
   }
   std::string& contents = state.nodes[file->path].contents;
   for (std::size_t i = 0; i < length; ++i) {
-    if (file->text && data[i] == '\n') {
+    std::size_t size = file->text && data[i] == '\n' ? 2 : 1;
+    if (space != nullptr && *space < size) {
+      return false;
+    }
+    if (space != nullptr) {
+      *space -= size;
+    }
+    if (size == 2) {
       contents += '\r';
     }
     contents += data[i];
   }
+  return true;
 }
 
-void closeFile(FileHandle handle) {
+bool closeFile(FileHandle handle) {
   OpenFile* file = openFileOf(handle, "closeFile");
-  if (file != nullptr) {
-    file->open = false;
-    state.events.push_back("closeFile " + file->path);
+  if (file == nullptr) {
+    return false;
   }
+  file->open = false;
+  state.events.push_back("closeFile " + file->path);
+  return state.failingCloses.count(file->path) == 0;
+}
+
+bool shortPathName(const char* path, std::string& shortBytes) {
+  std::u16string shortForm;
+  return ::shortPath(fromAnsi(path), shortForm) && toAnsi(shortForm, shortBytes);
 }
 
 FileHandle createPrivateFile(const char* path) { return open(path, "wb"); }

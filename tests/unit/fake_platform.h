@@ -90,11 +90,20 @@ void addSpecialFile(const std::string& path);
 // writes it in UTF-8). Listings give shortName in its place, and paths may
 // name the entry by it; without a short name a listing gives an empty name.
 void setWideOnlyName(const std::string& path, const std::string& shortName);
+// The entry at path, whose name the code page holds, also has this short
+// name, which GetShortPathNameW gives in its place and paths may use.
+void setShortName(const std::string& path, const std::string& shortName);
 // Reading the status of path fails (_stat, _access), as for a path too long
 // for the ANSI calls; listing it still works.
 void failStatus(const std::string& path);
 void makeUndeletable(const std::string& path);
 void failOpening(const std::string& path);
+// The disk that holds folder has bytesFree left: files below it take that
+// many bytes in all, and a write that does not fit writes what fits and
+// fails.
+void fillDisk(const std::string& folder, std::size_t bytesFree);
+// Closing the file at path fails, as when its last bytes cannot be flushed.
+void failClosing(const std::string& path);
 
 bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);

@@ -232,6 +232,22 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
        },
        0,
        {"policy file C:\\Temp\\Veltrana.exe.policy: kept"}},
+      {"refused paths",
+       [] {
+         fake::setRegistryText(paths::kVendorVersionKey, "JavaHome", "jre6");
+         fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", "");
+         fake::addFolder(paths::kPolicyFile);
+         fake::addFile("C:\\Apps\\Veltrana\\lib\\a;b.jar");
+       },
+       0,
+       {"refused: JavaHome \"jre6\": not an absolute path", "refused: QTExtDir \"\": empty",
+        "refused: policy file \"C:\\Temp\\Veltrana.exe.policy\": not a regular file",
+        "refused: class-path entry \"C:\\Apps\\Veltrana\\lib\\a;b.jar\": holds the path-list "
+        "separator"}},
+      {"relative RuntimeLib",
+       [] { fake::setRegistryText(paths::kVendorVersionKey, "RuntimeLib", "jvm.dll"); },
+       1,
+       {"refused: RuntimeLib \"jvm.dll\": not an absolute path", "Error loading JVM"}},
       {"creation fails",
        [] { fakejni::behaviour().createResult = JNI_ENOMEM; },
        1,

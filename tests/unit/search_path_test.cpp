@@ -75,16 +75,61 @@ TEST_F(SearchPathTest, QuickTimeFolderFallsBackUnderProgramFiles) {
   }
 }
 
-TEST_F(SearchPathTest, ProgramFilesThatIsUnsetOrTooLongGivesAnEmptyBase) {
+TEST_F(SearchPathTest, WithoutAnAbsoluteBaseThereIsNoQuickTimeFolder) {
   const std::string longest = "C:\\" + std::string(256, 'p');  // 259 characters
-  fake::setEnv("ProgramFiles", longest);
-  EXPECT_EQ(findQuickTimeDir(), longest + "\\QuickTime\\QTSystem\\");
+  const std::string tooLong = longest + "p";
+  struct Case {
+    const char* qtExtDir;      // null: no key
+    const char* programFiles;  // null: unset
+    std::string expected;
+  };
+  const Case cases[] = {
+      {nullptr, longest.c_str(), longest + "\\QuickTime\\QTSystem\\"},
+      {nullptr, tooLong.c_str(), ""},
+      {nullptr, nullptr, ""},
+      {nullptr, "", ""},
+      // Relative bases would name a folder of the current drive, or a host.
+      {nullptr, "Program Files", ""},
+      {nullptr, "\\Program Files", ""},
+      {nullptr, "C:Program Files", ""},
+      {"", "C:\\Program Files", "C:\\Program Files\\QuickTime\\QTSystem\\"},
+      {"QT\\", "C:\\Program Files", "C:\\Program Files\\QuickTime\\QTSystem\\"},
+      {"\\QT\\", nullptr, ""},
+      {"", nullptr, ""},
+      {"\\\\server\\qt\\", nullptr, "\\\\server\\qt\\"},
+  };
+  for (const Case& c : cases) {
+    startOver();
+    if (c.qtExtDir != nullptr) {
+      fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", c.qtExtDir);
+    }
+    if (c.programFiles != nullptr) {
+      fake::setEnv("ProgramFiles", c.programFiles);
+    }
+    EXPECT_EQ(findQuickTimeDir(), c.expected)
+        << (c.qtExtDir ? c.qtExtDir : "-") << " " << (c.programFiles ? c.programFiles : "-");
+  }
+}
 
-  fake::setEnv("ProgramFiles", longest + "p");
-  EXPECT_EQ(findQuickTimeDir(), "\\QuickTime\\QTSystem\\");
+TEST_F(SearchPathTest, QuickTimeFolderWithTheListSeparatorTakesItsShortFormOrIsLeftOut) {
+  for (bool shortName : {true, false}) {
+    startOver();
+    fake::addFolder("D:\\QT;x\\QTSystem");
+    if (shortName) {
+      fake::setShortName("D:\\QT;x", "QTX~1");
+    }
+    fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", "D:\\QT;x\\QTSystem\\");
+    EXPECT_EQ(findQuickTimeDir(), shortName ? "D:\\QTX~1\\QTSystem\\" : "") << shortName;
 
-  fake::unsetEnv("ProgramFiles");
-  EXPECT_EQ(findQuickTimeDir(), "\\QuickTime\\QTSystem\\");
+    startOver();
+    fake::addFolder("C:\\Prog;s\\QuickTime\\QTSystem");
+    if (shortName) {
+      fake::setShortName("C:\\Prog;s", "PROGS~1");
+    }
+    fake::setEnv("ProgramFiles", "C:\\Prog;s");
+    EXPECT_EQ(findQuickTimeDir(), shortName ? "C:\\PROGS~1\\QuickTime\\QTSystem\\" : "")
+        << shortName;
+  }
 }
 
 TEST_F(SearchPathTest, LibraryPathIsCurrentFolderLibSearchPathAndQuickTime) {
@@ -94,6 +139,13 @@ TEST_F(SearchPathTest, LibraryPathIsCurrentFolderLibSearchPathAndQuickTime) {
                              "C:\\Program Files\\QuickTime\\QTSystem\\"),
             "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;C:\\Windows\\system32;C:\\Windows;"
             "C:\\Program Files\\QuickTime\\QTSystem\\\"");
+}
+
+TEST_F(SearchPathTest, NoQuickTimeFolderGivesNoEntry) {
+  fake::setEnv("PATH", "C:\\Windows\\system32;C:\\Windows\\");
+
+  EXPECT_EQ(buildLibraryPath(paths::kInstallDir, readSearchPath(), ""),
+            "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;C:\\Windows\\system32;C:\\Windows\"");
 }
 
 TEST_F(SearchPathTest, EmptySearchPathLeavesAnEmptyEntry) {
