@@ -229,6 +229,36 @@ class LaunchTest(unittest.TestCase):
                          .replace("#", "%23").replace("$", "%24"))
         self.assertTrue(result.text("java.class.path").startswith(folder + "/Veltrana.jar:"))
 
+    def test_no_quicktime_folder_and_an_archive_with_the_list_separator(self):
+        # Without ProgramFiles there is no QuickTime folder: no entries, no
+        # grant. "lib/a:b.jar" would split into "lib/a" and a relative
+        # "b.jar", which the VM would look for in HOME, its working folder.
+        inst = self.inst
+        del inst.env["ProgramFiles"]
+        inst.env["VELTRANA_TRACE"] = "1"
+        split = inst.add_archive("lib/a:b.jar")
+        os.remove(os.path.join(inst.install_dir, "lib", "ext", "extra.zip"))
+        inst.install_dir, install = inst.home, inst.install_dir
+        inst.add_archive("b.jar", {"extra/note.txt": "PLANTED\n"})
+        inst.install_dir = install
+
+        result = inst.run()
+        self.assertEqual(result.returncode, 0, result.describe())
+        self.assertEqual(result.report["lib.resource"], "<missing>", result.describe())
+        entries = result.text("java.class.path").split(":")
+        self.assertEqual(entries[:2], [install + "/Veltrana.jar", JDK_HOME])
+        self.assertNotIn("b.jar", entries)
+        self.assertNotIn(install + "/lib/a", entries)
+        self.assertFalse(any("QuickTime" in entry for entry in entries))
+        self.assertEqual(
+            result.text("java.library.path"), f".:{install}/lib:{inst.env['PATH']}"
+        )
+        self.assertEqual(result.report["permission.all"], "granted", result.describe())
+        with open(inst.policy_file, "rb") as policy:
+            self.assertNotIn(b"QuickTime", policy.read())
+        self.assertIn(f'refused: class-path entry "{split}": holds the path-list separator',
+                      result.stderr)
+
 
 if __name__ == "__main__":
     unittest.main()
