@@ -244,6 +244,14 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
         "refused: policy file \"C:\\Temp\\Veltrana.exe.policy\": not a regular file",
         "refused: class-path entry \"C:\\Apps\\Veltrana\\lib\\a;b.jar\": holds the path-list "
         "separator"}},
+      {"install folder with the list separator",
+       [] {
+         fake::addFile("C:\\A;B\\Veltrana.exe", "MZ");
+         fake::setModulePath("C:\\A;B\\Veltrana.exe");
+       },
+       0,
+       {"install folder \"C:\\A;B\": holds the path-list separator, which a Java class path "
+        "cannot express"}},
       {"relative RuntimeLib",
        [] { fake::setRegistryText(paths::kVendorVersionKey, "RuntimeLib", "jvm.dll"); },
        1,
