@@ -229,12 +229,10 @@ void checkPolicyFile(const std::string& policy, const std::string& installDir) {
         "policy: the end of QuickTime's grant");
   std::string quickTime = policy.substr(pathStart, policy.size() - grantEnd.size() - pathStart);
   check(wellEncoded(quickTime), "policy: QuickTime's folder as a URL");
-  // A relative folder would grant every permission to the current drive's
-  // root, or to a host of the network.
-  bool drive = quickTime.size() >= 3 && quickTime[1] == ':' && quickTime[2] == '/';
-  bool share =
-      quickTime.size() >= 3 && quickTime[0] == '/' && quickTime[1] == '/' && quickTime[2] != '/';
-  check(drive || share, "policy: QuickTime's folder is absolute");
+  // A relative folder would grant every permission to a folder of the
+  // current drive, or to a network host.
+  check(quickTime.compare(1, 2, ":/") == 0 || quickTime.compare(0, 2, "//") == 0,
+        "policy: QuickTime's folder is absolute");
 }
 
 }  // namespace

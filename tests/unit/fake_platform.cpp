@@ -121,8 +121,8 @@ struct State {
   std::map<std::string, std::string> shortNames;
   std::vector<std::unique_ptr<OpenFile>> files;
   std::vector<std::unique_ptr<Listing>> listings;
-  std::set<std::string> refusedFiles;            // opening fails
-  std::map<std::string, std::size_t> diskSpace;  // by folder: bytes left below it
+  std::set<std::string> refusedFiles;  // opening fails
+  std::set<std::string> fullDisks;     // folders below which no write succeeds
   std::set<std::string> failingCloses;
 
   std::map<std::string, Mutex> mutexes;
@@ -588,9 +588,7 @@ void makeUndeletable(const std::string& path) {
 
 void failOpening(const std::string& path) { state.refusedFiles.insert(resolve(path)); }
 
-void fillDisk(const std::string& folder, std::size_t bytesFree) {
-  state.diskSpace[resolve(folder)] = bytesFree;
-}
+void fillDisk(const std::string& folder) { state.fullDisks.insert(resolve(folder)); }
 
 void failClosing(const std::string& path) { state.failingCloses.insert(resolve(path)); }
 
@@ -906,23 +904,14 @@ bool writeFile(FileHandle handle, const char* data, std::size_t length) {
   if (file == nullptr) {
     return false;
   }
-  // The disk the file is on, when a test has filled one.
-  std::size_t* space = nullptr;
-  for (auto& disk : state.diskSpace) {
-    if (file->path.rfind(join(disk.first, ""), 0) == 0) {
-      space = &disk.second;
+  for (const std::string& disk : state.fullDisks) {
+    if (file->path.rfind(join(disk, ""), 0) == 0) {
+      return false;
     }
   }
   std::string& contents = state.nodes[file->path].contents;
   for (std::size_t i = 0; i < length; ++i) {
-    std::size_t size = file->text && data[i] == '\n' ? 2 : 1;
-    if (space != nullptr && *space < size) {
-      return false;
-    }
-    if (space != nullptr) {
-      *space -= size;
-    }
-    if (size == 2) {
+    if (file->text && data[i] == '\n') {
       contents += '\r';
     }
     contents += data[i];

@@ -98,10 +98,9 @@ void setShortName(const std::string& path, const std::string& shortName);
 void failStatus(const std::string& path);
 void makeUndeletable(const std::string& path);
 void failOpening(const std::string& path);
-// The disk that holds folder has bytesFree left: files below it take that
-// many bytes in all, and a write that does not fit writes what fits and
-// fails.
-void fillDisk(const std::string& folder, std::size_t bytesFree);
+// The disk under folder is full: files below it are created, but every
+// write to them fails.
+void fillDisk(const std::string& folder);
 // Closing the file at path fails, as when its last bytes cannot be flushed.
 void failClosing(const std::string& path);
 

@@ -118,77 +118,19 @@ TEST_F(JavaRuntimeTest, WithoutTheMakerKeyTheFolderBesideIsNotTried) {
 }
 
 TEST_F(JavaRuntimeTest, PrivateFolderWithoutItsVmLibraryGivesWayToTheVendors) {
-  // No library at all, or a folder where the library should be.
-  for (bool folderInItsPlace : {false, true}) {
+  // No library, or a folder in its place.
+  for (const char* folder : {"D:\\Rt\\jre1.6.0_02\\bin", kPrivateVm}) {
     startOver();
     fake::setRegistryText(paths::kMakerKey, "JAVA_HOME", "D:\\Rt");
-    fake::addFolder(folderInItsPlace ? kPrivateVm : "D:\\Rt\\jre1.6.0_02\\bin");
+    fake::addFolder(folder);
     setVendorRuntime(paths::kVendorHome, paths::kVendorVm);
     fakejni::installVmLibrary(paths::kVendorVm);
 
-    ASSERT_EQ(discover(paths::kInstallDir), kReturned) << folderInItsPlace;
+    ASSERT_EQ(discover(paths::kInstallDir), kReturned) << folder;
 
     EXPECT_STREQ(javaHomeDir, paths::kVendorHome);
     EXPECT_STREQ(runtimeLibPath, paths::kVendorVm);
     EXPECT_EQ(fake::librariesLoaded(), std::vector<std::string>{paths::kVendorVm});
-  }
-}
-
-TEST_F(JavaRuntimeTest, RelativeRegistryPathsAreNeverResolvedAgainstTheCurrentFolder) {
-  struct Case {
-    const char* what;
-    const char* makerHome;  // null: no maker key
-    const char* vendorHome;
-    const char* vendorLib;
-    bool besideFolder;  // a private runtime in the "Java" folder beside the install folder
-    std::string expectedHome;
-    std::string expectedLib;  // "": "Error loading JVM"
-  };
-  const std::string beside = "C:\\Apps\\Java\\jre1.6.0_02";
-  const Case cases[] = {
-      {"maker's JAVA_HOME relative", "..\\rt", paths::kVendorHome, paths::kVendorVm, false,
-       paths::kVendorHome, paths::kVendorVm},
-      {"maker's JAVA_HOME relative, folder beside", "..\\rt", paths::kVendorHome, paths::kVendorVm,
-       true, beside, beside + "\\bin\\client\\jvm.dll"},
-      {"maker's JAVA_HOME on the current drive's root", "\\rt", paths::kVendorHome,
-       paths::kVendorVm, false, paths::kVendorHome, paths::kVendorVm},
-      {"JavaHome relative", nullptr, "jre6", paths::kVendorVm, false, "", paths::kVendorVm},
-      {"RuntimeLib relative", nullptr, paths::kVendorHome, "jvm.dll", false, paths::kVendorHome,
-       ""},
-      {"RuntimeLib on the drive's current folder", nullptr, paths::kVendorHome, "C:jvm.dll", false,
-       paths::kVendorHome, ""},
-  };
-  for (const Case& c : cases) {
-    startOver();
-    // Runtimes planted where the relative values lead from C:\Work.
-    for (const char* path : {"C:\\rt\\jre1.6.0_02\\bin\\client\\jvm.dll", "C:\\Work\\jvm.dll",
-                             "C:\\Work\\jre6\\bin\\msvcr71.dll"}) {
-      fakejni::installVmLibrary(path);
-    }
-    fake::addFolder("C:\\Work");
-    if (c.makerHome != nullptr) {
-      fake::setRegistryText(paths::kMakerKey, "JAVA_HOME", c.makerHome);
-    }
-    if (c.besideFolder) {
-      fakejni::installVmLibrary(beside + "\\bin\\client\\jvm.dll");
-    }
-    setVendorRuntime(c.vendorHome, c.vendorLib);
-    fakejni::installVmLibrary(paths::kVendorVm);
-
-    EXPECT_EQ(discover(paths::kInstallDir), c.expectedLib.empty() ? 1 : kReturned) << c.what;
-
-    EXPECT_STREQ(javaHomeDir, c.expectedHome.c_str()) << c.what;
-    std::vector<std::string> loaded;
-    if (!c.expectedLib.empty()) {
-      loaded.push_back(c.expectedLib);
-    } else {
-      EXPECT_EQ(fake::messageBoxes().at(0).text, "Fatal Error Launching: Error loading JVM");
-    }
-    EXPECT_EQ(fake::librariesLoaded(), loaded) << c.what;
-    for (const std::string& path : fake::pathsStatted()) {
-      EXPECT_TRUE(outside_path::isAbsolute(path, outside_path::Style::Windows))
-          << c.what << ": " << path;
-    }
   }
 }
 
@@ -370,7 +312,7 @@ TEST_F(JavaRuntimeTest, RefusedCurrentVersionIsFatalAndTheVendorKeyIsNotReadAsAR
   }
 }
 
-TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
+TEST_F(JavaRuntimeTest, EmptyOrRelativePathsAreNeverJoinedToANameAndSearched) {
   struct Case {
     const char* what;
     const char* makerHome;  // null: no maker key
@@ -381,12 +323,20 @@ TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
       {"empty JAVA_HOME, nothing beside", "", paths::kVendorHome, paths::kVendorVm},
       {"vendor JavaHome empty", nullptr, "", paths::kVendorVm},
       {"vendor RuntimeLib empty", nullptr, paths::kVendorHome, ""},
+      // Relative: a maker's value counts as absent, a home as empty, and a
+      // library is not loaded.
+      {"relative JAVA_HOME", "..\\rt", paths::kVendorHome, paths::kVendorVm},
+      {"relative JavaHome", nullptr, "jre1.6.0_02", paths::kVendorVm},
+      {"relative RuntimeLib", nullptr, paths::kVendorHome, "jvm.dll"},
   };
   for (const Case& c : cases) {
     startOver();
     // Libraries planted at the root of the current drive (C:, from C:\Work).
-    for (const char* path : {"C:\\jre1.6.0_02\\bin\\client\\jvm.dll",
-                             "C:\\jre1.6.0_02\\bin\\msvcr71.dll", "C:\\bin\\msvcr71.dll"}) {
+    // Others where relative paths lead from C:\Work.
+    for (const char* path :
+         {"C:\\jre1.6.0_02\\bin\\client\\jvm.dll", "C:\\jre1.6.0_02\\bin\\msvcr71.dll",
+          "C:\\bin\\msvcr71.dll", "C:\\rt\\jre1.6.0_02\\bin\\client\\jvm.dll", "C:\\Work\\jvm.dll",
+          "C:\\Work\\jre1.6.0_02\\bin\\msvcr71.dll"}) {
       fakejni::installVmLibrary(path);
     }
     if (c.makerHome != nullptr) {
@@ -395,15 +345,17 @@ TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
     setVendorRuntime(c.vendorHome, c.vendorLib);
     fakejni::installVmLibrary(paths::kVendorVm);
 
-    EXPECT_EQ(discover(paths::kInstallDir), *c.vendorLib != '\0' ? kReturned : 1) << c.what;
+    bool loads = outside_path::isAbsolute(c.vendorLib, outside_path::Style::Windows);
+    EXPECT_EQ(discover(paths::kInstallDir), loads ? kReturned : 1) << c.what;
 
     std::vector<std::string> loaded;
-    if (*c.vendorLib != '\0') {
+    if (loads) {
       loaded.push_back(c.vendorLib);
     }
     EXPECT_EQ(fake::librariesLoaded(), loaded) << c.what;
     for (const std::string& path : fake::pathsStatted()) {
-      EXPECT_TRUE(!path.empty() && path[0] != '\\') << c.what << ": " << path;
+      EXPECT_TRUE(outside_path::isAbsolute(path, outside_path::Style::Windows))
+          << c.what << ": " << path;
     }
   }
 }
