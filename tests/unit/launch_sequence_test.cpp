@@ -234,7 +234,7 @@ TEST_F(LaunchSequenceTest, TraceExplainsEachOutcome) {
        {"policy file C:\\Temp\\Veltrana.exe.policy: kept"}},
       {"refused paths",
        [] {
-         fake::setModulePath("C:\\A;B\\Veltrana.exe");
+         fake::failModulePath(122, "C:\\A;B\\Veltrana.exe");  // taken as it is
          fake::addFile("C:\\A;B\\lib\\a.jar");
          fake::setRegistryText(paths::kVendorVersionKey, "JavaHome", "jre6");
          fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", "");
