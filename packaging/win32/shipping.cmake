@@ -1,8 +1,9 @@
 # What makes Veltrana.exe a finished product rather than a bare build: its
 # resources (manifest, icon, version information), a small hardened
-# executable with the debug information in a file beside it, the `sign`
-# target and the `release` archive. Included by the top-level CMakeLists.txt
-# once the Veltrana target exists.
+# executable with the debug information in a file beside it, the same
+# bytes from every build of one commit, the `sign` target and the `release`
+# archives. Included by the top-level CMakeLists.txt once the Veltrana
+# target exists.
 
 set(VELTRANA_ICON "${CMAKE_CURRENT_LIST_DIR}/Veltrana.ico"
     CACHE FILEPATH "Program icon (.ico) built into Veltrana.exe")
@@ -14,6 +15,47 @@ file(TO_CMAKE_PATH "${VELTRANA_ICON}" VELTRANA_ICON_PATH)
 set(VELTRANA_SIGN_PFX "" CACHE FILEPATH
     "Certificate (.pfx) the sign target uses when the environment's VELTRANA_SIGN_PFX is unset")
 find_program(OSSLSIGNCODE_PROGRAM osslsigncode)
+# Pads the executable for signing and packs the release archives.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# --- The build's time -------------------------------------------------------
+
+# Two builds of one commit give the same bytes, wherever and whenever they
+# run: the one time written into the executable's header, and into the
+# archives' entries, is SOURCE_DATE_EPOCH when it is set while configuring,
+# else the time of the last commit, never the clock. A commit re-runs the
+# configuration, so the time follows it. Without either, the time is 0.
+if(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
+  set(VELTRANA_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+else()
+  set(VELTRANA_SOURCE_DATE_EPOCH 0)
+  execute_process(COMMAND git log -1 --format=%ct
+                  WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}"
+                  RESULT_VARIABLE git_failed OUTPUT_VARIABLE commit_time ERROR_VARIABLE git_error
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND git rev-parse --absolute-git-dir
+                  WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}"
+                  OUTPUT_VARIABLE git_dir ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT git_failed AND commit_time MATCHES "^[0-9]+$")
+    set(VELTRANA_SOURCE_DATE_EPOCH "${commit_time}")
+  else()
+    string(STRIP "${git_error}" git_error)
+    message(STATUS "Veltrana.exe gets the time stamp 0: SOURCE_DATE_EPOCH is not set and "
+                   "the last commit's time is unknown (${git_error})")
+  endif()
+  # HEAD's log grows with every commit and checkout.
+  foreach(file "${git_dir}/HEAD" "${git_dir}/logs/HEAD")
+    if(git_dir AND EXISTS "${file}")
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${file}")
+    endif()
+  endforeach()
+endif()
+if(NOT VELTRANA_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$" OR VELTRANA_SOURCE_DATE_EPOCH GREATER 4294967295)
+  message(FATAL_ERROR "SOURCE_DATE_EPOCH '${VELTRANA_SOURCE_DATE_EPOCH}' is not a time in "
+                      "seconds since 1970 that fits the executable's 32-bit time stamp")
+endif()
+# The linker and objcopy write this time into the header instead of the clock.
+set(with_build_time "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${VELTRANA_SOURCE_DATE_EPOCH}")
 
 # --- Version information and manifest ---------------------------------------
 
@@ -69,13 +111,22 @@ check_ipo_supported(RESULT ipo_supported OUTPUT ipo_output LANGUAGES CXX)
 if(NOT ipo_supported)
   message(STATUS "Veltrana.exe is built without link-time optimisation: ${ipo_output}")
 endif()
+# The debug information names the sources relative to the source folder
+# ("./src/...") and the build folder as ".", so it is the same wherever the
+# build ran. The build folder's map comes last, so it wins when the build
+# folder lies inside the source folder. Code optimised at link time gets its
+# debug information there, so the link takes -g and the maps as well.
+set(path_maps "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=." "-ffile-prefix-map=${CMAKE_BINARY_DIR}=.")
 get_target_property(linked Veltrana LINK_LIBRARIES)
 foreach(target Veltrana ${linked})
   if(TARGET ${target})
-    target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections -fno-exceptions)
+    target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections -fno-exceptions
+                                             ${path_maps})
     set_target_properties(${target} PROPERTIES INTERPROCEDURAL_OPTIMIZATION ${ipo_supported})
   endif()
 endforeach()
+target_link_options(Veltrana PRIVATE -g ${path_maps})
+set_property(TARGET Veltrana PROPERTY CXX_LINKER_LAUNCHER ${with_build_time})
 # ASLR and DEP are the linker's defaults; they are named so that they stay
 # on. --tsaware: no per-session INI or registry remapping on Terminal Server.
 target_link_options(Veltrana PRIVATE
@@ -83,11 +134,15 @@ target_link_options(Veltrana PRIVATE
 
 # The shipped file is stripped; its debug information goes to
 # Veltrana.exe.debug beside it, which the stripped file names through a
-# debug link (with the debug file's checksum), so gdb finds it.
+# debug link (with the debug file's checksum), so gdb finds it. objcopy
+# rewrites the header's time stamp, so it runs with the build's time too.
+# Last, the file is padded as signing pads it, so that removing a signature
+# gives back exactly these bytes.
 add_custom_command(TARGET Veltrana POST_BUILD
-  COMMAND "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:Veltrana>" "$<TARGET_FILE:Veltrana>.debug"
-  COMMAND "${CMAKE_OBJCOPY}" --strip-all "$<TARGET_FILE:Veltrana>"
-  COMMAND "${CMAKE_OBJCOPY}" "--add-gnu-debuglink=$<TARGET_FILE:Veltrana>.debug" "$<TARGET_FILE:Veltrana>"
+  COMMAND ${with_build_time} "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:Veltrana>" "$<TARGET_FILE:Veltrana>.debug"
+  COMMAND ${with_build_time} "${CMAKE_OBJCOPY}" --strip-all "$<TARGET_FILE:Veltrana>"
+  COMMAND ${with_build_time} "${CMAKE_OBJCOPY}" "--add-gnu-debuglink=$<TARGET_FILE:Veltrana>.debug" "$<TARGET_FILE:Veltrana>"
+  COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/pad_for_signing.py" "$<TARGET_FILE:Veltrana>"
   BYPRODUCTS "${CMAKE_BINARY_DIR}/Veltrana.exe.debug"
   VERBATIM)
 
@@ -105,11 +160,13 @@ set(VELTRANA_RELEASE_TEXT "${CMAKE_BINARY_DIR}/packaging/README.txt")
 configure_file("${CMAKE_CURRENT_LIST_DIR}/README.txt.in" "${VELTRANA_RELEASE_TEXT}"
                @ONLY NEWLINE_STYLE CRLF)
 set(VELTRANA_RELEASE_ZIP "${CMAKE_BINARY_DIR}/Veltrana-${VELTRANA_VERSION_TEXT}-win32.zip")
+set(VELTRANA_SYMBOLS_ZIP "${CMAKE_BINARY_DIR}/Veltrana-${VELTRANA_VERSION_TEXT}-win32-symbols.zip")
+set(VELTRANA_RELEASE_SUMS "${CMAKE_BINARY_DIR}/SHA256SUMS")
 # Signs first when a certificate is given, so the archive holds the signed file.
 add_custom_target(release
-  COMMAND "${CMAKE_COMMAND}" "-DVELTRANA_EXE=$<TARGET_FILE:Veltrana>"
-          "-DVELTRANA_TEXT=${VELTRANA_RELEASE_TEXT}" "-DVELTRANA_ZIP=${VELTRANA_RELEASE_ZIP}"
-          -P "${CMAKE_CURRENT_LIST_DIR}/release.cmake"
-  BYPRODUCTS "${VELTRANA_RELEASE_ZIP}"
+  COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/release.py"
+          "$<TARGET_FILE:Veltrana>" "${VELTRANA_RELEASE_TEXT}" "${VELTRANA_RELEASE_ZIP}"
+          "${VELTRANA_SYMBOLS_ZIP}" "${VELTRANA_RELEASE_SUMS}" "${VELTRANA_SOURCE_DATE_EPOCH}"
+  BYPRODUCTS "${VELTRANA_RELEASE_ZIP}" "${VELTRANA_SYMBOLS_ZIP}" "${VELTRANA_RELEASE_SUMS}"
   VERBATIM USES_TERMINAL)
 add_dependencies(release sign)

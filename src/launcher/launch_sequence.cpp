@@ -2,6 +2,7 @@
 
 #include "diag/launch_trace.h"
 #include "launcher/instance_guard.h"
+#include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 #include "runtime/java_runtime.h"
@@ -23,16 +24,16 @@ std::string findInstallDir() {
     // Shown, not fatal: the launch goes on with what the path gives.
     showLastError();
   }
-  std::size_t last = executablePath.rfind(conventions::kSeparatorChar);
+  std::size_t last =
+      ansi_text::lastSeparator(executablePath, conventions::kSeparatorChar, platform::isLeadByte);
   if (last != std::string::npos) {
     return executablePath.substr(0, last);
   }
   // No folder in the path at all: the current folder is the best guess.
   std::string currentDir;
   if (platform::getCurrentDirectory(currentDir)) {
-    while (currentDir.size() > 1 && currentDir.back() == conventions::kSeparatorChar) {
-      currentDir.pop_back();
-    }
+    ansi_text::trimTrailingSeparators(currentDir, conventions::kSeparatorChar, 1,
+                                      platform::isLeadByte);
     return currentDir;
   }
   return ".";

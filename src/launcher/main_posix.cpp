@@ -4,6 +4,7 @@
 #include "platform/platform_posix.h"
 
 int main(int argc, char** argv) {
+  platform::prepareProcess();
   platform::setCommandLine(argc, argv);
   return runLauncher();
 }

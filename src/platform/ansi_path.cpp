@@ -21,6 +21,25 @@ bool ansiPath(const std::u16string& path, const WideTextServices& services, std:
   return false;
 }
 
+bool ansiModulePath(const std::u16string& path, const WideTextServices& services,
+                    std::string& bytes) {
+  if (!ansiPath(path, services, bytes)) {
+    return false;
+  }
+  if (bytes.find(';') == std::string::npos) {
+    return true;
+  }
+  std::u16string shortForm;
+  if (services.shortPath(path, shortForm) && services.toAnsi(shortForm, bytes) &&
+      bytes.find(';') == std::string::npos) {
+    return true;
+  }
+  notePlatformRemark("\"" + encodeUtf8(path) +
+                     "\" holds the path-list separator and has no short form without it");
+  bytes.clear();
+  return false;
+}
+
 std::string ansiPathList(const std::u16string& list, char16_t separator,
                          const WideTextServices& services) {
   std::string bytes;

@@ -26,6 +26,12 @@ struct WideTextServices {
 // code page carries.
 bool ansiPath(const std::u16string& path, const WideTextServices& services, std::string& bytes);
 
+// The executable's path, by the same rule; a path holding ';', which
+// would split the class path built on it, is given by its short form, which
+// holds none. False when it has no such form either.
+bool ansiModulePath(const std::u16string& path, const WideTextServices& services,
+                    std::string& bytes);
+
 // A list of paths joined by separator (PATH): the same rule for each
 // entry, leaving out an entry that has no such form.
 std::string ansiPathList(const std::u16string& list, char16_t separator,

@@ -1,5 +1,7 @@
 #include "platform/machine_java_posix.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "platform/platform_posix.h"
@@ -66,12 +68,36 @@ std::string runtimeVersion(const std::string& home) {
   return "default";
 }
 
+// Where a runtime keeps its VM library: JDK 9 and later, then the JDK 8
+// and JRE 8 layouts.
+const char* const kVmLibraries[] = {"/lib/server/libjvm.so", "/jre/lib/amd64/server/libjvm.so",
+                                    "/lib/amd64/server/libjvm.so"};
+
+// The first of the layouts whose VM library is a regular file; the first
+// layout's when none is, so that the launch reports it as missing.
+std::string vmLibrary(const std::string& home) {
+  for (const char* layout : kVmLibraries) {
+    struct stat status;
+    std::string library = home + layout;
+    if (::stat(library.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+      return library;
+    }
+  }
+  return home + kVmLibraries[0];
+}
+
 }  // namespace
 
-bool findMachineJavaRuntime(std::string& home, std::string& version) {
+bool findMachineJavaRuntime(std::string& home, std::string& version, std::string& library) {
   const char* javaHome = std::getenv("JAVA_HOME");
   if (javaHome != nullptr && javaHome[0] != '\0') {
     home = javaHome;
+    // A relative JAVA_HOME means the folder the launcher was started in,
+    // which the launcher leaves before the VM reads the path.
+    if (home[0] != '/') {
+      std::string start = startedIn();
+      home = start.empty() ? std::string() : start + "/" + home;
+    }
     while (home.size() > 1 && home.back() == '/') {
       home.pop_back();
     }
@@ -82,6 +108,7 @@ bool findMachineJavaRuntime(std::string& home, std::string& version) {
     return false;
   }
   version = runtimeVersion(home);
+  library = vmLibrary(home);
   return true;
 }
 

@@ -90,6 +90,14 @@ unsigned long getTempFolder(char* buffer, unsigned long size);
 // contract as getEnvironmentVariable; 0 where the platform has no other.
 unsigned long getSystemTempFolder(char* buffer, unsigned long size);
 
+// --- Text -----------------------------------------------------------------
+
+// Whether the byte starts a two-byte character in the ANSI code page
+// (IsDBCSLeadByteEx with CP_ACP): only in the double-byte code pages of
+// East Asia. Always false on POSIX, whose UTF-8 never has a byte of '/'
+// inside a character.
+bool isLeadByte(unsigned char byte);
+
 // --- Working directory ----------------------------------------------------
 
 bool setCurrentDirectory(const char* path);   // SetCurrentDirectoryA

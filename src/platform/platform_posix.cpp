@@ -21,7 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/outside_path.h"
 #include "platform/platform.h"
+#include "platform/trace_output.h"
+#include "platform/utf8_text.h"
 
 namespace platform {
 
@@ -117,6 +120,36 @@ bool readRegularFile(const char* path, std::size_t limit, std::string& contents)
 
 // --- Process ------------------------------------------------------------------
 
+namespace {
+std::string startFolder;  // where the launcher was started, or empty
+}  // namespace
+
+void prepareProcess() {
+  // A closed standard descriptor would be taken by the next file opened
+  // (the lock file, the policy file), and whatever the VM or the
+  // application then prints would land in it.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      int opened = ::open("/dev/null", O_RDWR);
+      if (opened >= 0 && opened != fd) {
+        ::dup2(opened, fd);
+        ::close(opened);
+      }
+    }
+  }
+  if (!getCurrentDirectory(startFolder)) {
+    startFolder.clear();
+  }
+}
+
+std::string startedIn() {
+  std::string folder;
+  if (!startFolder.empty() || !getCurrentDirectory(folder)) {
+    return startFolder;
+  }
+  return folder;
+}
+
 bool getModuleFileName(std::string& path) {
   std::vector<char> buffer(256);
   for (;;) {
@@ -173,6 +206,11 @@ unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned lo
   std::memcpy(buffer, value, length + 1);
   return static_cast<unsigned long>(length);
 }
+
+// --- Text -------------------------------------------------------------------
+
+// Paths are UTF-8 here: no byte of a character after its first is ever '/'.
+bool isLeadByte(unsigned char) { return false; }
 
 // --- Working directory ----------------------------------------------------------
 
@@ -314,6 +352,13 @@ bool readDirectory(DirectoryHandle listing, DirectoryEntry& found) {
   }
   found.name = entry->d_name;
   found.longName = found.name;
+  // The VM opens a class-path entry by its text, so a name that is not
+  // UTF-8 names nothing it can open: the entry has no usable name.
+  if (!outside_path::isUtf8(found.name)) {
+    notePlatformRemark("left out: " + encodeUtf8(decodeUtf8(found.name)) + ": " +
+                       outside_path::refusalText(outside_path::Refusal::NotUtf8));
+    found.name.clear();
+  }
   EntryType& type = found.type;
   // Some file systems do not fill d_type; DT_UNKNOWN then asks for a stat.
   switch (entry->d_type) {

@@ -13,6 +13,15 @@ namespace platform {
 constexpr unsigned long kErrorInvalidHandle = 6;
 constexpr unsigned long kErrorInvalidParameter = 87;
 
+// Before the launcher opens anything: puts /dev/null on each of the
+// standard descriptors 0, 1 and 2 that is closed, and notes the folder the
+// launcher was started in.
+void prepareProcess();
+
+// The folder the launcher was started in (the current folder when
+// prepareProcess has not run), or empty when it cannot be told.
+std::string startedIn();
+
 // Keeps the process's arguments for splitCommandLine (decoded from UTF-8).
 void setCommandLine(int argc, char** argv);
 

@@ -15,17 +15,21 @@
 #include <vector>
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
+#include "platform/listed_name.h"
 #include "platform/platform.h"
 
 namespace platform {
 
 namespace {
 
-// A listing keeps the entry FindFirstFileW returned until the first read.
+// A listing keeps the entry FindFirstFileExW returned until the first read,
+// and the folder's wide path for the few entries that need a short name.
 struct DirectoryListing {
   HANDLE find;
   WIN32_FIND_DATAW data;
   bool pending;
+  std::u16string folder;
 };
 
 // CreateThread wants a WINAPI routine; the seam's routine has the default
@@ -143,7 +147,7 @@ bool getModuleFileName(std::string& path) {
     }
     if (length < request) {
       std::u16string text(reinterpret_cast<const char16_t*>(buffer.data()), length);
-      if (!ansiPath(text, kWideText, path)) {
+      if (!ansiModulePath(text, kWideText, path)) {
         // Unknown, rather than a path of '?' that names something else.
         path.clear();
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
@@ -233,11 +237,15 @@ unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
     return 0;
   }
   // GetTempPath ends the folder with a backslash; a root keeps its own.
-  if (folder.size() > 3 && folder.back() == '\\') {
+  if (folder.size() > 3 && ansi_text::endsWithSeparator(folder, '\\', isLeadByte)) {
     folder.pop_back();
   }
   return copyOut(folder, buffer, size);
 }
+
+// --- Text -----------------------------------------------------------------
+
+bool isLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) != 0; }
 
 // --- Working directory ----------------------------------------------------
 
@@ -268,9 +276,92 @@ long regOpenKey(const char* subKey, RegKey* key) {
   return result;
 }
 
+namespace {
+
+// An expandable text value (REG_EXPAND_SZ) with its variables expanded, as
+// the launcher's bytes with their terminator. The text is read and expanded
+// in UTF-16, so that no character is lost before the launcher decides how
+// the result is carried. ERROR_FILE_NOT_FOUND when it has no form.
+LONG readExpandedValue(HKEY key, const char* name, std::string& bytes) {
+  int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+  if (length <= 0) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  std::vector<wchar_t> nameBuffer(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name, -1, nameBuffer.data(), length);
+  std::u16string wideName(reinterpret_cast<const char16_t*>(nameBuffer.data()));
+  std::vector<wchar_t> stored;
+  for (;;) {
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG result = RegQueryValueExW(key, wide(wideName), nullptr, &type, nullptr, &size);
+    if (result != ERROR_SUCCESS) {
+      return result;
+    }
+    stored.assign(size / sizeof(wchar_t) + 1, L'\0');
+    result = RegQueryValueExW(key, wide(wideName), nullptr, &type,
+                              reinterpret_cast<BYTE*>(stored.data()), &size);
+    if (result == ERROR_SUCCESS) {
+      break;
+    }
+    if (result != ERROR_MORE_DATA) {
+      return result;  // the value grew between the two calls: ask again
+    }
+  }
+  // Stored text may lack its terminator; the buffer has one more.
+  DWORD needed = ExpandEnvironmentStringsW(stored.data(), nullptr, 0);
+  if (needed == 0) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  std::vector<wchar_t> expanded(needed + 1, L'\0');
+  DWORD written = ExpandEnvironmentStringsW(stored.data(), expanded.data(), needed + 1);
+  if (written == 0 || written > needed + 1) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  std::u16string text(reinterpret_cast<const char16_t*>(expanded.data()));
+  if (!ansiPath(text, kWideText, bytes)) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  bytes += '\0';
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
 long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned char* data,
                    unsigned long* size) {
-  return RegQueryValueExA(static_cast<HKEY>(key), name, nullptr, type, data, size);
+  HKEY opened = static_cast<HKEY>(key);
+  DWORD storedType = 0;
+  if (RegQueryValueExA(opened, name, nullptr, &storedType, nullptr, nullptr) != ERROR_SUCCESS ||
+      storedType != REG_EXPAND_SZ) {
+    return RegQueryValueExA(opened, name, nullptr, type, data, size);
+  }
+  // Expanded before use, as RegGetValue does, and then plain text.
+  if (data != nullptr && size == nullptr) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  std::string bytes;
+  LONG result = readExpandedValue(opened, name, bytes);
+  if (result != ERROR_SUCCESS) {
+    return result;
+  }
+  if (type != nullptr) {
+    *type = REG_SZ;
+  }
+  unsigned long needed = static_cast<unsigned long>(bytes.size());
+  if (data == nullptr) {
+    if (size != nullptr) {
+      *size = needed;
+    }
+    return ERROR_SUCCESS;
+  }
+  if (*size < needed) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  std::memcpy(data, bytes.data(), needed);
+  *size = needed;
+  return ERROR_SUCCESS;
 }
 
 // --- Files and folders ----------------------------------------------------
@@ -357,12 +448,22 @@ DirectoryHandle openDirectory(const char* folder) {
   MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, widePattern.data(), size);
 
   DirectoryListing* listing = new DirectoryListing();
-  listing->find = FindFirstFileW(widePattern.data(), &listing->data);
+  // The basic level leaves out the short names, which only a few entries
+  // need (asked for one by one), and the large fetch reads the folder in
+  // fewer calls. Systems older than Windows 7 refuse both.
+  listing->find = FindFirstFileExW(widePattern.data(), FindExInfoBasic, &listing->data,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (listing->find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+    listing->find = FindFirstFileExW(widePattern.data(), FindExInfoStandard, &listing->data,
+                                     FindExSearchNameMatch, nullptr, 0);
+  }
   if (listing->find == INVALID_HANDLE_VALUE) {
     delete listing;
     return nullptr;
   }
   listing->pending = true;
+  listing->folder.assign(reinterpret_cast<const char16_t*>(widePattern.data()),
+                         static_cast<std::size_t>(size) - 2);  // without "*" and its end
   return listing;
 }
 
@@ -374,19 +475,16 @@ bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
     return false;
   }
   const WIN32_FIND_DATAW& data = listing->data;
-  if (toAnsi(reinterpret_cast<const char16_t*>(data.cFileName), entry.name)) {
-    entry.longName = entry.name;
-  } else {
+  std::u16string name(reinterpret_cast<const char16_t*>(data.cFileName));
+  bool held = toAnsi(name, entry.longName);
+  if (!held) {
     // What the ANSI listing would have called it, "?" and all.
     char shown[MAX_PATH * 2];
     int length =
         WideCharToMultiByte(CP_ACP, 0, data.cFileName, -1, shown, sizeof shown, nullptr, nullptr);
     entry.longName.assign(shown, length > 0 ? static_cast<std::size_t>(length - 1) : 0);
-    if (data.cAlternateFileName[0] == L'\0' ||
-        !toAnsi(reinterpret_cast<const char16_t*>(data.cAlternateFileName), entry.name)) {
-      entry.name.clear();
-    }
   }
+  nameListedEntry(listing->folder, name, held, kWideText, entry);
   DWORD attributes = data.dwFileAttributes;
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     entry.type = EntryType::Link;

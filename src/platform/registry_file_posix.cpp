@@ -6,11 +6,14 @@
 #include <cstring>
 #include <string>
 
+#include "platform/expanded_text.h"
 #include "platform/machine_java_posix.h"
+#include "platform/outside_path.h"
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
 #include "platform/registry_export_parser.h"
 #include "platform/registry_tree.h"
+#include "platform/utf8_text.h"
 
 namespace platform {
 
@@ -33,7 +36,8 @@ void setText(registry::Key& key, const char* name, const std::string& text) {
 void addMachineJavaRuntime() {
   std::string home;
   std::string version;
-  if (!findMachineJavaRuntime(home, version)) {
+  std::string library;
+  if (!findMachineJavaRuntime(home, version, library)) {
     return;
   }
   registry::Key* versionKey =
@@ -42,7 +46,7 @@ void addMachineJavaRuntime() {
     return;  // a version text that cannot name a key
   }
   setText(*versionKey, "JavaHome", home);
-  setText(*versionKey, "RuntimeLib", home + "/lib/server/libjvm.so");
+  setText(*versionKey, "RuntimeLib", library);
   setText(*registry::findKey(registryKeys, kJavaVendorKey), "CurrentVersion", version);
 }
 
@@ -72,6 +76,25 @@ void loadRegistry() {
   if (registry::findKey(registryKeys, kJavaVendorKey) == nullptr) {
     addMachineJavaRuntime();
   }
+}
+
+bool lookUpVariable(const std::u16string& name, std::u16string& value) {
+  const char* found = std::getenv(encodeUtf8(name).c_str());
+  if (found == nullptr) {
+    return false;
+  }
+  value = decodeUtf8(found);
+  return true;
+}
+
+// Expandable text with its variables expanded from the environment, as
+// Windows expands it before use; stored with its terminator like any text.
+std::string expandedText(const std::string& stored) {
+  std::string text = stored.substr(0, stored.find('\0'));
+  if (!outside_path::isUtf8(text)) {
+    return text + '\0';  // no text to expand in: as it is
+  }
+  return encodeUtf8(expandVariables(decodeUtf8(text), lookUpVariable)) + '\0';
 }
 
 }  // namespace
@@ -110,10 +133,16 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
   if (value == nullptr) {
     return static_cast<long>(kErrorFileNotFound);
   }
-  if (type != nullptr) {
-    *type = value->type;
+  std::string expanded;
+  bool expandable = value->type == kRegExpandSz;
+  if (expandable) {
+    expanded = expandedText(value->bytes);
   }
-  unsigned long needed = static_cast<unsigned long>(value->bytes.size());
+  const std::string& bytes = expandable ? expanded : value->bytes;
+  if (type != nullptr) {
+    *type = expandable ? kRegSz : value->type;
+  }
+  unsigned long needed = static_cast<unsigned long>(bytes.size());
   if (data == nullptr) {
     if (size != nullptr) {
       *size = needed;
@@ -127,7 +156,7 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
     *size = needed;
     return static_cast<long>(kErrorMoreData);
   }
-  std::memcpy(data, value->bytes.data(), needed);
+  std::memcpy(data, bytes.data(), needed);
   *size = needed;
   return 0;
 }

@@ -6,7 +6,9 @@
 #include "diag/refused_path.h"
 #include "diag/session_log.h"
 #include "diag/traced_platform.h"
+#include "platform/ansi_text.h"
 #include "platform/conventions.h"
+#include "platform/platform.h"
 #include "runtime/registry_text.h"
 
 char jreCurrentVersion[kJreCurrentVersionSize];
@@ -49,7 +51,8 @@ bool isFile(const std::string& path) {
 
 // The part of path before its last separator, or all of it without one.
 std::string parentOf(const std::string& path) {
-  std::size_t last = path.rfind(conventions::kSeparatorChar);
+  std::size_t last =
+      ansi_text::lastSeparator(path, conventions::kSeparatorChar, platform::isLeadByte);
   return last == std::string::npos ? path : path.substr(0, last);
 }
 

@@ -5,6 +5,7 @@
 #include "diag/refused_path.h"
 #include "diag/session_log.h"
 #include "diag/traced_platform.h"
+#include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
@@ -88,7 +89,14 @@ void toFileUrlPath(std::string& path, bool doublePercent) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string url;
   url.reserve(path.size());
-  for (char c : path) {
+  for (std::size_t at = 0; at < path.size(); ++at) {
+    char c = path[at];
+    // A double-byte character is copied whole: its second byte may be 0x5C.
+    if (ansi_text::characterLength(path, at, platform::isLeadByte) == 2) {
+      url += c;
+      url += path[++at];
+      continue;
+    }
     if (c == '\\' && conventions::kSeparatorChar == '\\') {
       url += '/';
       continue;

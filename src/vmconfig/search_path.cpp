@@ -2,6 +2,7 @@
 
 #include "diag/refused_path.h"
 #include "diag/traced_platform.h"
+#include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 #include "runtime/registry_text.h"
@@ -16,11 +17,7 @@ std::string readSearchPath() {
   const char* value = platform::getEnv("PATH");
   std::string path = value != nullptr ? value : "";
 
-  std::size_t length = path.size();
-  while (length > 0 && path[length - 1] == '\\') {
-    --length;
-  }
-  path.resize(length);
+  ansi_text::trimTrailingSeparators(path, '\\', 0, platform::isLeadByte);
 
   for (char& c : path) {
     if (c == '"') {

@@ -107,6 +107,15 @@ class RuntimeChoiceTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.describe())
         self.assertEqual(self.runtime_entry(result), JDK_HOME)
 
+    def test_relative_java_home_is_taken_from_the_start_folder(self):
+        # The launcher starts in root and moves to HOME before the VM reads
+        # the path; a relative one would then name nothing.
+        os.symlink(JDK_HOME, self.inst.path("jdk"))
+        self.inst.env["JAVA_HOME"] = "jdk"
+        result = self.inst.run()
+        self.assertEqual(result.returncode, 0, result.describe())
+        self.assertEqual(self.runtime_entry(result), self.inst.path("jdk"))
+
     def test_quicktime_folder_from_the_registry_file(self):
         quicktime = self.inst.path("QT", "QTSystem") + "/"
         self.inst.write_registry(

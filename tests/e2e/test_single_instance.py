@@ -1,6 +1,7 @@
 """Only one launch at a time: a second one within 30 seconds gives up silently."""
 
 import os
+import subprocess
 import time
 import unittest
 
@@ -50,6 +51,21 @@ class SingleInstanceTest(unittest.TestCase):
         # The name goes with the process that held it.
         third = self.inst.run("third")
         self.assertEqual(third.returncode, 0, third.describe())
+
+    def test_closed_output_and_error_never_lead_into_the_lock_file(self):
+        # With descriptors 1 and 2 closed, the lock file would be opened on
+        # one of them and take what the VM and the application print.
+        def close_output_and_error():
+            os.close(1)
+            os.close(2)
+
+        completed = subprocess.run(self.inst._argv([]), env=self.inst.env, cwd=self.inst.root,
+                                   stdin=subprocess.DEVNULL, preexec_fn=close_output_and_error,
+                                   timeout=60)
+        self.assertEqual(completed.returncode, 0)
+        lock = os.path.join(self.inst.runtime_dir, "Veltrana.jar.lock")
+        with open(lock, "rb") as lock_file:
+            self.assertEqual(lock_file.read(), b"")
 
     def test_guard_falls_back_to_the_temp_folder_when_the_runtime_folder_cannot_hold_it(self):
         # Something else in the lock file's place: the guard must still hold.

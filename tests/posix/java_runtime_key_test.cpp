@@ -54,6 +54,47 @@ TEST_F(JavaRuntimeKeyTest, ComesFromJavaHomeAndItsReleaseFile) {
   EXPECT_EQ(text(versionKey, "RuntimeLib"), home + "/lib/server/libjvm.so");
 }
 
+// The JDK 8 and JRE 8 layouts keep the VM library below jre/ or
+// lib/amd64/; the first layout whose library is a file is named, and the
+// newer layout's name stays when none is.
+TEST_F(JavaRuntimeKeyTest, VmLibraryOfTheLayoutThatHasOne) {
+  const char* const cases[][2] = {
+      {"jdk8", "/jre/lib/amd64/server/libjvm.so"},
+      {"jre8", "/lib/amd64/server/libjvm.so"},
+      {"both", "/lib/server/libjvm.so"},
+      {"folder", "/lib/server/libjvm.so"},
+  };
+  for (const auto& c : cases) {
+    std::string home = makeRuntime(c[0], "JAVA_VERSION=\"1.8.0_402\"\n");
+    makeFolder(std::string(c[0]) + "/lib/amd64/server");
+    if (std::string(c[0]) == "folder") {
+      makeFolder(std::string(c[0]) + "/lib/amd64/server/libjvm.so");
+    } else {
+      std::string library = c[1];
+      makeFolder(c[0] + library.substr(0, library.rfind('/')));
+      writeText(home + library, "");
+    }
+    if (std::string(c[0]) == "both") {
+      writeText(home + "/lib/amd64/server/libjvm.so", "");
+    }
+    setEnv("JAVA_HOME", home.c_str());
+    platform::forgetRegistry();
+    EXPECT_EQ(text(std::string(kVendorKey) + "\\1.8.0_402", "RuntimeLib"), home + c[1]) << c[0];
+  }
+}
+
+// A relative JAVA_HOME names a folder below the one the launcher was
+// started in, whatever folder it works in later.
+TEST_F(JavaRuntimeKeyTest, RelativeJavaHomeIsTakenFromTheStartFolder) {
+  makeRuntime("start/jdk", "JAVA_VERSION=\"17\"\n");
+  char* before = getcwd(nullptr, 0);
+  ASSERT_EQ(chdir(path("start").c_str()), 0);
+  setEnv("JAVA_HOME", "jdk/");
+  EXPECT_EQ(text(std::string(kVendorKey) + "\\17", "JavaHome"), path("start") + "/jdk");
+  ASSERT_EQ(chdir(before), 0);
+  free(before);
+}
+
 TEST_F(JavaRuntimeKeyTest, WithoutReleaseFileTheVersionIsDefault) {
   std::string home = makeRuntime("jdk", nullptr);
   setEnv("JAVA_HOME", home.c_str());

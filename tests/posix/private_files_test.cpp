@@ -199,6 +199,9 @@ TEST_F(PrivateFilesTest, LibScanEndsOnLinkLoopsAndListsEachArchiveOnce) {
   ASSERT_EQ(symlink("a.jar", path("app/lib/alias.jar").c_str()), 0);
   ASSERT_EQ(symlink("missing.jar", path("app/lib/dangling.jar").c_str()), 0);
   ASSERT_EQ(mkfifo(path("app/lib/pipe.jar").c_str(), 0600), 0);
+  // A name that is not UTF-8 names nothing the VM can open.
+  writeText(path("app/lib/\xff.jar"), "");
+  writeText(path("app/lib/sub/caf\xe9.jar"), "");
 
   classPath.clear();
   addArchivesInDirectory(path("app/lib/"));
@@ -212,6 +215,7 @@ TEST_F(PrivateFilesTest, LibScanEndsOnLinkLoopsAndListsEachArchiveOnce) {
     EXPECT_EQ(scanned.find(entry, first + 1), std::string::npos) << archive << " in " << scanned;
   }
   EXPECT_EQ(std::count(scanned.begin(), scanned.end(), ':'), 4) << scanned;
+  EXPECT_EQ(classPathScanCounts.entriesUnnamed, 2u);
 }
 
 }  // namespace

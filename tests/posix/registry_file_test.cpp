@@ -117,6 +117,30 @@ TEST_F(RegistryFileTest, ShortBufferGetsMoreDataAndTheSizeNeeded) {
   EXPECT_EQ(buffer[0], 'x');
 }
 
+// hex(2) text has its %VARIABLES% expanded from the environment before
+// use, as Windows does; what is unset or unclosed stays as written. The size
+// asked for first is the expanded text's.
+TEST_F(RegistryFileTest, ExpandableTextIsReadExpanded) {
+  setEnv("VT_EXPAND_HOME", "/opt/j\xC3\xA9");
+  setEnv("VT_EXPAND_UNSET", nullptr);
+  auto hex = [](const std::string& text) {
+    std::string list;
+    for (char c : text + '\0') {
+      char pair[4];
+      std::snprintf(pair, sizeof pair, "%02x,", static_cast<unsigned char>(c));
+      list += pair;
+    }
+    return "hex(2):" + list.substr(0, list.size() - 1);
+  };
+  useRegistry("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Orrindale]\n\"JAVA_HOME\"=" +
+              hex("%VT_EXPAND_HOME%/jre") + "\n\"Kept\"=" + hex("%VT_EXPAND_UNSET%/%%/50%") + "\n");
+  unsigned long type = 0;
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "JAVA_HOME", &type),
+            std::string("/opt/j\xC3\xA9/jre", 13));
+  EXPECT_EQ(type, platform::kRegSz);
+  EXPECT_EQ(query("SOFTWARE\\Orrindale", "Kept"), std::string("%VT_EXPAND_UNSET%/%%/50%", 25));
+}
+
 TEST_F(RegistryFileTest, AcceptsBomCrlfCommentsAndTheOldHeader) {
   useRegistry(
       "\xEF\xBB\xBFREGEDIT4\r\n"
@@ -159,8 +183,9 @@ TEST_F(RegistryFileTest, ReadsRegeditExportsWithEveryValueForm) {
   unsigned long type = 99;
   EXPECT_EQ(query(key, "", &type), std::string("dflt", 5));
   EXPECT_EQ(query(key, "JAVA_HOME"), std::string("/opt/r\xC3\xA9", 9));
+  // Expandable text is read expanded, as plain text (see below).
   EXPECT_EQ(query(key, "Expand", &type), std::string("/\xC3\xA9\xF0\x9F\x94\x9E", 8));
-  EXPECT_EQ(type, platform::kRegExpandSz);
+  EXPECT_EQ(type, platform::kRegSz);
   EXPECT_EQ(query(key, "Multi", &type), std::string("a\0b\0\0", 5));
   EXPECT_EQ(type, 7u);
   EXPECT_EQ(query(key, "Bin", &type), "\x01\x02\x03");

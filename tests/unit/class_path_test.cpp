@@ -173,6 +173,31 @@ TEST_F(ClassPathTest, NamesOutsideTheCodePageArriveAsShortNamesOrNotAtAll) {
   EXPECT_EQ(archives(), lib + "caf\xe9.jar;" + lib + "4E2D~1.JAR;" + lib + "65E5~1\\x.jar;");
 }
 
+// A device name (any case, any extension), a name Win32 would strip of its
+// final dot or blank, or one holding ';' would make the entry reach
+// something else: it is given by its short name when that is free of all
+// this, else left out and counted as unnamed.
+TEST_F(ClassPathTest, NamesThatReachSomethingElseArriveAsShortNamesOrNotAtAll) {
+  const std::string lib = std::string(kLib) + "\\";
+  for (const char* name : {"NUL.jar", "com1.jar", "Aux.tar.zip", "lpt9.JAR.jar", "trail2.jar ",
+                           "c;d.jar", "con.jar", "ok.jar"}) {
+    fake::addFile(lib + name);
+  }
+  fake::setShortName(lib + "con.jar", "CON.JAR");  // still a device
+  fake::addFile(lib + "trail.jar.");
+  fake::setShortName(lib + "trail.jar.", "TRAIL~1.JAR");
+  fake::addFile(lib + "a;b.jar");
+  fake::setShortName(lib + "a;b.jar", "AB~1.JAR");
+  fake::addFile(lib + "x;y\\in.jar");
+  fake::setShortName(lib + "x;y", "XY~1");
+  fake::addFile(lib + "same.jar.");
+  fake::setShortName(lib + "same.jar.", "same.jar.");  // no other form
+
+  EXPECT_EQ(archives(),
+            lib + "ok.jar;" + lib + "TRAIL~1.JAR;" + lib + "AB~1.JAR;" + lib + "XY~1\\in.jar;");
+  EXPECT_EQ(classPathScanCounts.entriesUnnamed, 8u);
+}
+
 TEST_F(ClassPathTest, UnlistableSubfolderAndVanishedEntries) {
   fake::addFile("C:\\Apps\\Veltrana\\lib\\locked\\hidden.jar");
   fake::denyListing("C:\\Apps\\Veltrana\\lib\\locked");

@@ -9,6 +9,10 @@
 #include <set>
 
 #include "platform/ansi_path.h"
+#include "platform/ansi_text.h"
+#include "platform/expanded_text.h"
+#include "platform/listed_name.h"
+#include "platform/utf8_text.h"
 
 namespace {
 
@@ -99,6 +103,7 @@ struct Library {
 };
 
 struct State {
+  unsigned codePage = 1252;
   std::u16string modulePath;
   bool moduleFails = false;
   unsigned long moduleError = 0;
@@ -149,35 +154,101 @@ State state;
 
 void misuse(const std::string& what) { state.misuses.push_back(what); }
 
-// --- The ANSI code page: Windows-1252 -------------------------------------------
+// --- The ANSI code page: Windows-1252, or Japanese 932 -----------------------------
 
-// The characters of bytes 0x80 to 0x9F; the rest stand for themselves.
+// 1252: the characters of bytes 0x80 to 0x9F; the rest stand for themselves.
 const char16_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
                                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// 932: the few two-byte characters the tests use. Those whose second byte
+// is 0x5C, the byte of '\', are the point; the others have none.
+struct DoubleByteCharacter {
+  char16_t character;
+  unsigned char lead;
+  unsigned char trail;
+};
+const DoubleByteCharacter kJapanese[] = {
+    {0x30BD, 0x83, 0x5C},  // ソ
+    {0x8868, 0x95, 0x5C},  // 表
+    {0x80FD, 0x94, 0x5C},  // 能
+    {0x5341, 0x8F, 0x5C},  // 十
+    {0x30A2, 0x83, 0x41},  // ア
+    {0x30D7, 0x83, 0x76},  // プ
+    {0x30EA, 0x83, 0x8A},  // リ
+    {0x30D5, 0x83, 0x74},  // フ
+    {0x30C8, 0x83, 0x67},  // ト
+};
+// What 932 gives a pair it has no character for.
+constexpr char16_t kJapaneseDefault = 0x30FB;
+
+bool isJapaneseLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 std::u16string fromAnsi(const std::string& bytes) {
   std::u16string text;
-  for (char c : bytes) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    text += byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : char16_t(byte);
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    unsigned char byte = static_cast<unsigned char>(bytes[at]);
+    if (state.codePage == 1252) {
+      text += byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : char16_t(byte);
+    } else if (byte >= 0xA1 && byte <= 0xDF) {
+      text += char16_t(0xFF61 + (byte - 0xA1));  // half-width katakana
+    } else if (at + 1 < bytes.size() && isJapaneseLeadByte(byte)) {
+      unsigned char trail = static_cast<unsigned char>(bytes[++at]);
+      char16_t found = kJapaneseDefault;
+      for (const DoubleByteCharacter& c : kJapanese) {
+        if (c.lead == byte && c.trail == trail) {
+          found = c.character;
+        }
+      }
+      text += found;
+    } else {
+      text += byte < 0x80 ? char16_t(byte) : kJapaneseDefault;
+    }
   }
   return text;
+}
+
+// One character's bytes; false when the code page lacks it.
+bool characterToAnsi(char16_t unit, std::string& bytes) {
+  if (unit < 0x80) {
+    bytes += static_cast<char>(unit);
+    return true;
+  }
+  if (state.codePage == 1252) {
+    if (unit >= 0xA0 && unit <= 0xFF) {
+      bytes += static_cast<char>(unit);
+      return true;
+    }
+    const char16_t* found = std::find(kHighControls, kHighControls + 32, unit);
+    if (found == kHighControls + 32) {
+      return false;
+    }
+    bytes += static_cast<char>(0x80 + (found - kHighControls));
+    return true;
+  }
+  if (unit >= 0xFF61 && unit <= 0xFF9F) {
+    bytes += static_cast<char>(0xA1 + (unit - 0xFF61));
+    return true;
+  }
+  for (const DoubleByteCharacter& c : kJapanese) {
+    if (c.character == unit) {
+      bytes += static_cast<char>(c.lead);
+      bytes += static_cast<char>(c.trail);
+      return true;
+    }
+  }
+  return false;
 }
 
 bool toAnsi(const std::u16string& text, std::string& bytes) {
   bytes.clear();
   for (char16_t unit : text) {
-    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
-      bytes += static_cast<char>(unit);
-      continue;
-    }
-    const char16_t* found = std::find(kHighControls, kHighControls + 32, unit);
-    if (found == kHighControls + 32) {
+    if (!characterToAnsi(unit, bytes)) {
       return false;  // not in the code page: no best fit, no default character
     }
-    bytes += static_cast<char>(0x80 + (found - kHighControls));
   }
   return true;
 }
@@ -222,20 +293,30 @@ void splitPath(const std::string& path, std::string& root, std::vector<std::stri
     root = "\\";
   }
   std::string part;
-  for (; at <= path.size(); ++at) {
+  while (at <= path.size()) {
     if (at == path.size() || isSeparator(path[at])) {
       if (!part.empty()) {
         parts.push_back(part);
       }
       part.clear();
+      ++at;
     } else {
-      part += path[at];
+      // A double-byte character whole: its second byte may be 0x5C.
+      std::size_t length = ansi_text::characterLength(path, at, platform::isLeadByte);
+      part.append(path, at, length);
+      at += length;
     }
   }
 }
 
+// Whether the path's last character is a separator.
+bool endsInSeparator(const std::string& path) {
+  return !path.empty() &&
+         (path.back() == '/' || ansi_text::endsWithSeparator(path, '\\', platform::isLeadByte));
+}
+
 std::string join(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '\\') {
+  if (folder.empty() || endsInSeparator(folder)) {
     return folder + name;
   }
   return folder + "\\" + name;
@@ -308,7 +389,7 @@ std::string resolve(const std::string& path) { return fullPath(path, true); }
 std::string normalise(const std::string& path) { return fullPath(path, false); }
 
 std::string parentOf(const std::string& normalised, std::string* name) {
-  std::size_t last = normalised.rfind('\\');
+  std::size_t last = ansi_text::lastSeparator(normalised, '\\', platform::isLeadByte);
   if (last == std::string::npos || last + 1 == normalised.size()) {
     return std::string();  // a root
   }
@@ -320,14 +401,14 @@ std::string parentOf(const std::string& normalised, std::string* name) {
 }
 
 // A wide-only name (written in UTF-8) as the code page shows it: "?" for
-// each character outside ASCII.
+// each character it lacks.
 std::string lossyName(const std::string& utf8) {
   std::string shown;
-  for (char c : utf8) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      shown += c;
-    } else if (byte >= 0xC0) {
+  for (char16_t unit : platform::decodeUtf8(utf8)) {
+    if (unit >= 0xDC00 && unit < 0xE000) {
+      continue;  // the second half of a pair already shown
+    }
+    if (!characterToAnsi(unit, shown)) {
       shown += '?';
     }
   }
@@ -343,8 +424,8 @@ Node* findNode(const std::string& path) {
   return found == state.nodes.end() ? nullptr : &found->second;
 }
 
-// GetShortPathNameW, for a path that exists: each component the code page
-// cannot hold becomes its short name, and fails without one.
+// GetShortPathNameW, for a path that exists: each component with a short
+// name becomes it, and one the code page cannot hold fails without one.
 bool shortPath(const std::u16string& path, std::u16string& shortForm) {
   std::string key;
   std::string shortText;
@@ -355,11 +436,11 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
     bool held = toAnsi(part, bytes);
     key += held ? bytes : utf8Of(part);
     auto found = state.nodes.find(normalise(key));
-    bool named = found != state.nodes.end() && !found->second.shortName.empty();
-    if (!held && !named) {
+    bool hasShortName = found != state.nodes.end() && !found->second.shortName.empty();
+    if (!held && !hasShortName) {
       return false;
     }
-    if (named) {
+    if (hasShortName) {
       bytes = found->second.shortName;
     }
     shortText += bytes;
@@ -375,6 +456,20 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
 }
 
 const platform::WideTextServices kWideText = {toAnsi, shortPath};
+
+// A variable's value in UTF-16, as ExpandEnvironmentStringsW looks it up.
+bool lookUpVariable(const std::u16string& name, std::u16string& value) {
+  std::string bytes;
+  if (!toAnsi(name, bytes)) {
+    return false;
+  }
+  auto found = state.environment.find(lower(bytes));
+  if (found == state.environment.end()) {
+    return false;
+  }
+  value = found->second;
+  return true;
+}
 
 // A variable's bytes as the Windows layer reads them.
 bool readVariable(const std::string& name, std::string& value) {
@@ -485,6 +580,8 @@ void reset() {
   state.currentDirectory = "C:\\Work";
   state.commandLine = {u"C:\\Apps\\Veltrana\\Veltrana.exe"};
 }
+
+void setAnsiCodePage(unsigned codePage) { state.codePage = codePage; }
 
 void setModulePath(const std::string& path) { setModulePathWide(fromAnsi(path)); }
 
@@ -681,7 +778,7 @@ bool getModuleFileName(std::string& path) {
     state.lastError = state.moduleError;
     return false;
   }
-  if (!platform::ansiPath(state.modulePath, kWideText, path)) {
+  if (!platform::ansiModulePath(state.modulePath, kWideText, path)) {
     path.clear();
     state.lastError = kNoUnicodeTranslation;
     return false;
@@ -760,7 +857,7 @@ unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
   if (!platform::ansiPath(wide, kWideText, folder)) {
     return 0;
   }
-  if (folder.size() > 3 && isSeparator(folder.back())) {
+  if (folder.size() > 3 && endsInSeparator(folder)) {
     folder.pop_back();
   }
   if (folder.size() + 1 > size) {
@@ -785,6 +882,8 @@ bool getCurrentDirectory(std::string& path) {
   path = state.currentDirectory;
   return true;
 }
+
+bool isLeadByte(unsigned char byte) { return state.codePage == 932 && isJapaneseLeadByte(byte); }
 
 std::string registryProblem() { return state.registryProblem; }
 
@@ -813,9 +912,20 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
   if (found == open->values.end()) {
     return static_cast<long>(kErrorFileNotFound);
   }
-  const RegistryValue& value = found->second;
   if (data != nullptr && size == nullptr) {
     return static_cast<long>(kInvalidParameter);
+  }
+  // Expandable text is expanded before use, as RegGetValue does, from the
+  // UTF-16 text, and is then plain text.
+  RegistryValue value = found->second;
+  if (value.type == kRegExpandSz) {
+    std::u16string text = fromAnsi(value.bytes.substr(0, value.bytes.find('\0')));
+    if (!platform::ansiPath(platform::expandVariables(text, lookUpVariable), kWideText,
+                            value.bytes)) {
+      return static_cast<long>(kErrorFileNotFound);
+    }
+    value.bytes += '\0';
+    value.type = kRegSz;
   }
   if (type != nullptr) {
     *type = value.type;
@@ -954,7 +1064,7 @@ DirectoryHandle openDirectory(const char* folder) {
   state.listingsOpened.push_back(folder);
   state.events.push_back(std::string("openDirectory ") + folder);
   std::string text = folder;
-  if (text.empty() || !isSeparator(text.back())) {
+  if (!endsInSeparator(text)) {
     return nullptr;  // the folder's pattern would match other names
   }
   std::string full = resolve(text);
@@ -973,8 +1083,10 @@ DirectoryHandle openDirectory(const char* folder) {
     auto entry = state.nodes.find(join(full, name));
     // A name without an entry was a file that vanished after it was listed.
     EntryType type = EntryType::File;
-    std::string shown = name;
-    std::string longName = name;
+    platform::DirectoryEntry listed;
+    listed.longName = name;
+    std::u16string wideName = fromAnsi(name);
+    bool held = true;
     if (entry != state.nodes.end()) {
       const Node& child = entry->second;
       type = child.kind == NodeKind::Folder ? EntryType::Folder
@@ -982,12 +1094,14 @@ DirectoryHandle openDirectory(const char* folder) {
              : child.kind == NodeKind::File ? EntryType::File
                                             : EntryType::Other;
       if (child.wideName) {
-        shown = child.shortName;  // empty when it has none
-        longName = lossyName(name);
+        held = false;
+        wideName = platform::decodeUtf8(name);
+        listed.longName = lossyName(name);
       }
     }
-    listing->names.push_back(shown);
-    listing->longNames.push_back(longName);
+    platform::nameListedEntry(fromAnsi(text), wideName, held, kWideText, listed);
+    listing->names.push_back(listed.name);
+    listing->longNames.push_back(listed.longName);
     listing->types.push_back(type);
   }
   state.listings.push_back(std::move(listing));

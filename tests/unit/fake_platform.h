@@ -19,11 +19,20 @@
 //   set, else C:\Windows.
 // - Text-mode files turn each "\n" written into "\r\n", like the Windows C
 //   runtime; binary modes write bytes as given.
-// - The ANSI code page is Windows-1252. The executable's path and the
-//   variables are held in UTF-16 and handed to the logic the way the Windows
-//   layer does; tests given bytes stand for their 1252 characters. Names
-//   the code page cannot hold are set with setWideOnlyName, and
-//   GetShortPathNameW puts their short names in their place.
+// - The ANSI code page is Windows-1252, or Japanese 932 when a test says
+//   so: its lead bytes, half-width katakana and the few two-byte characters
+//   the tests use (ソ 83 5C, 表 95 5C, 能 94 5C, 十 8F 5C, アプリフト). Paths
+//   are split into their names character by character, as Windows does. The
+//   executable's path and the variables are held in UTF-16 and handed to
+//   the logic the way the Windows layer does; tests given bytes stand for
+//   their characters in the code page. Names the code page cannot hold are
+//   set with setWideOnlyName, and GetShortPathNameW puts their short names
+//   in their place.
+// - A listed name that would reach a device or something else (NUL.jar,
+//   "a.jar.", a;b.jar) is given by its short name, set with setShortName,
+//   or left out, as the Windows layer does.
+// - Expandable registry text (REG_EXPAND_SZ) is read expanded, as REG_SZ,
+//   with the variables set here.
 // - Threads are recorded, not run, until the test runs them.
 // - exitProcess throws fake::ProcessExit so a test regains control.
 #pragma once
@@ -44,6 +53,10 @@ struct ProcessExit {
 // recorded. The executable is C:\Apps\Veltrana\Veltrana.exe, the current
 // directory C:\Work, the command line just the program.
 void reset();
+
+// The ANSI code page, 1252 or 932; set it before anything else, since the
+// bytes tests give are read in it. reset() goes back to 1252.
+void setAnsiCodePage(unsigned codePage);
 
 // --- Process ----------------------------------------------------------------
 void setModulePath(const std::string& path);
@@ -91,7 +104,7 @@ void addSpecialFile(const std::string& path);
 // name the entry by it; without a short name a listing gives an empty name.
 void setWideOnlyName(const std::string& path, const std::string& shortName);
 // The entry at path, whose name the code page holds, also has this short
-// name, which GetShortPathNameW gives in its place and paths may use.
+// (8.3) name: GetShortPathNameW gives it, and paths may name the entry by it.
 void setShortName(const std::string& path, const std::string& shortName);
 // Reading the status of path fails (_stat, _access), as for a path too long
 // for the ANSI calls; listing it still works.

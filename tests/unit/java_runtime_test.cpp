@@ -254,7 +254,14 @@ TEST_F(JavaRuntimeTest, RegistryTextIsNeverWrittenPastItsBuffer) {
       {"far too large", platform::kRegSz, std::string(5000, 'w') + '\0', false, ""},
       {"a number", platform::kRegDword, std::string("\x01\x02\x03\x04", 4), false, ""},
       {"binary", platform::kRegBinary, std::string("D:\\Rt") + '\0', false, ""},
+      // Expandable text is read expanded; its size is the expanded one.
+      {"expandable", platform::kRegExpandSz, std::string("%RT%\\jre") + '\0', true, "D:\\Rt\\jre"},
+      {"expandable, unset variable", platform::kRegExpandSz, "%NOPE%\\x", true, "%NOPE%\\x"},
+      {"expandable, too large once expanded", platform::kRegExpandSz, std::string("%LONG%") + '\0',
+       false, ""},
   };
+  fake::setEnv("RT", "D:\\Rt");
+  fake::setEnv("LONG", chars79 + "v");
   fake::addRegistryKey("SOFTWARE\\Test");
   platform::RegKey key = nullptr;
   ASSERT_EQ(platform::regOpenKey("SOFTWARE\\Test", &key), 0);

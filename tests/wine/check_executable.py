@@ -58,6 +58,17 @@ class ExecutableFormat(unittest.TestCase):
             debug = f.read()
         self.assertEqual(int.from_bytes(link[-4:], "little"), zlib.crc32(debug))
         self.assertIn(b".debug_info", debug)
+        # The launcher's own code, its sources named apart from the build's folders.
+        self.assertIn(b"launch_sequence.cpp", debug)
+        for folder in (os.path.join(load_config()["source"], "src"), load_config()["build"]):
+            self.assertNotIn(folder.encode(), debug)
+
+    def test_time_stamp_is_the_builds_source_date(self):
+        with open(load_config()["launcher"], "rb") as f:
+            image = f.read()
+        header = int.from_bytes(image[0x3C:0x40], "little")
+        self.assertEqual(int.from_bytes(image[header + 8:header + 12], "little"),
+                         int(load_config()["source_date_epoch"]))
 
 
 if __name__ == "__main__":

@@ -3,8 +3,8 @@ runtime's libraries, and how a runtime that cannot be used is reported."""
 
 import shutil
 
-from wine_harness import (JRE, MAKER_KEY, PROFILE, ROOT, VENDOR_KEY, WineTestCase, host_path,
-                          log_entry_pattern, run_tests)
+from wine_harness import (JRE, MAKER_KEY, PROFILE, ROOT, VENDOR_KEY, ExpandableText,
+                          WineTestCase, host_path, log_entry_pattern, run_tests)
 
 APPS = ROOT + "\\Apps"
 VENDOR_HOME = ROOT + "\\Vendor Jre6"
@@ -33,6 +33,14 @@ class PrivateRuntime(WineTestCase):
                          [home + "\\bin\\msvcr71.dll", home + "\\bin\\client\\jvm.dll"])
         self.assertNotIn(VENDOR_KEY, " ".join(self.opened_keys(run)))
         self.assertIn(";" + home + ";", run.options()[0])
+
+    def test_expandable_java_home_is_expanded_before_use(self):
+        home = self.runtime(ROOT + "\\rt\\" + JRE)
+        self.set_registry(maker_java_home=ExpandableText("%VT_BASE%\\rt"))
+        run = self.launch(env={"VT_BASE": ROOT})
+        self.assertCompleteRun(run)
+        self.assertEqual(self.loaded_libraries(run),
+                         [home + "\\bin\\msvcr71.dll", home + "\\bin\\client\\jvm.dll"])
 
     def test_missing_java_home_falls_back_to_java_beside_the_install_folder(self):
         home = self.runtime(APPS + "\\Java\\" + JRE)

@@ -41,6 +41,12 @@ class Shipping(WineTestCase):
         self.assertEqual(signing.returncode, 0, signing.stderr)
         verify = run(config["osslsigncode"], "verify", "-CAfile", cert, "-in", exe)
         self.assertEqual(verify.returncode, 0, verify.stdout + verify.stderr)
+        # What a rebuild is compared with: the signed file without its signature.
+        unsigned = os.path.join(folder, "unsigned.exe")
+        removal = run(config["osslsigncode"], "remove-signature", "-in", exe, "-out", unsigned)
+        self.assertEqual(removal.returncode, 0, removal.stdout + removal.stderr)
+        with open(unsigned, "rb") as f, open(config["launcher"], "rb") as launcher:
+            self.assertEqual(f.read(), launcher.read())
 
         self.install(launcher=exe)
         self.private_runtime()
@@ -54,12 +60,19 @@ class Shipping(WineTestCase):
         self.assertIn("NOTHING WAS SIGNED: VELTRANA_SIGN_PFX is not set", build.stdout)
         top = f"Veltrana-{config['version']}-win32/"
         self.assertEqual(os.path.basename(config["release_zip"]), top[:-1] + ".zip")
+        self.assertEqual(os.path.basename(config["symbols_zip"]), top[:-1] + "-symbols.zip")
         with zipfile.ZipFile(config["release_zip"]) as archive, \
                 open(config["launcher"], "rb") as launcher:
             self.assertEqual(sorted(n for n in archive.namelist() if n != top),
-                             [top + "README.txt", top + "Veltrana.exe", top + "Veltrana.exe.debug"])
+                             [top + "README.txt", top + "Veltrana.exe"])  # no debug file for users
             self.assertEqual(archive.read(top + "Veltrana.exe"), launcher.read())  # unsigned
             text = archive.read(top + "README.txt").decode("ascii")
+        with zipfile.ZipFile(config["symbols_zip"]) as archive, \
+                open(config["launcher"] + ".debug", "rb") as debug:
+            self.assertEqual(archive.namelist(), [top + "Veltrana.exe.debug"])
+            self.assertEqual(archive.read(top + "Veltrana.exe.debug"), debug.read())
+        sums = run("sha256sum", "--check", "--strict", config["release_sums"], cwd=config["build"])
+        self.assertEqual(sums.stdout.count(": OK\n"), 2, sums.stdout + sums.stderr)
         for needed in ("set VELTRANA_TRACE=1", "Logs\\Veltrana Launch Trace.txt",
                        "VELTRANA_ICON", "VELTRANA_VERSION", "VELTRANA_SIGN_PFX", "\r\n"):
             self.assertIn(needed, text)

@@ -43,6 +43,10 @@ TRACED_CALLS = ["CreateMutexA", "RegOpenKeyExA", "LoadLibraryA", "SetCurrentDire
 
 RUN_TIMEOUT = 120
 
+# The Unix locales a test can run Wine under, and the ANSI code page Wine
+# gives each: Japanese and Traditional Chinese, both double-byte.
+LOCALES = {932: "ja_JP.UTF-8", 950: "zh_TW.UTF-8"}
+
 
 def load_config():
     global CONFIG
@@ -52,10 +56,16 @@ def load_config():
     return CONFIG
 
 
-def wine_environment(debug="-all", display=None):
+def locale_folder():
+    """Where setup_prefix makes the locales of LOCALES."""
+    return os.path.join(os.path.dirname(load_config()["prefix"]), "locales")
+
+
+def wine_environment(debug="-all", display=None, code_page=None):
     """The environment of every Wine process: our prefix, no display (so a
     message box returns at once) unless one is given, no Mono or Gecko
-    installers."""
+    installers. Wine takes its ANSI code page from the Unix locale: a
+    code_page of LOCALES runs it under that locale."""
     config = load_config()
     env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
     env.pop("DISPLAY", None)
@@ -64,6 +74,8 @@ def wine_environment(debug="-all", display=None):
         env["DISPLAY"] = display
     env.update(WINEPREFIX=config["prefix"], WINEARCH="win32", WINEDEBUG=debug,
                WINEDLLOVERRIDES="mscoree,mshtml=")
+    if code_page is not None:
+        env.update(LANG=LOCALES[code_page], LC_ALL=LOCALES[code_page], LOCPATH=locale_folder())
     return env
 
 
@@ -114,6 +126,16 @@ def reg_text(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
+class ExpandableText(str):
+    """A registry value stored as REG_EXPAND_SZ (regedit's hex(2))."""
+
+
+def reg_value(value):
+    if isinstance(value, ExpandableText):
+        return "hex(2):" + ",".join(f"{b:02x}" for b in value.encode("ascii") + b"\0")
+    return reg_text(value)
+
+
 def import_registry(sections):
     """Imports a REGEDIT4 file built from (key, {name: value}) pairs; a key
     written "-KEY" is deleted with everything below it."""
@@ -121,7 +143,7 @@ def import_registry(sections):
     for key, values in sections:
         lines.append("[" + key + "]")
         for name, value in values.items():
-            lines.append(reg_text(name) + "=" + reg_text(value))
+            lines.append(reg_text(name) + "=" + reg_value(value))
         lines.append("")
     path = work_file("registry.reg")
     with open(path, "w", encoding="ascii", newline="\r\n") as f:
@@ -129,10 +151,25 @@ def import_registry(sections):
     wine("regedit", "/s", z_path(path))
 
 
+def make_locales():
+    """Makes the locales of LOCALES in the build folder (from the
+    definitions of Debian's locales package), so that no system-wide
+    locale is needed."""
+    folder = locale_folder()
+    os.makedirs(folder, exist_ok=True)
+    for name in LOCALES.values():
+        if not os.path.isdir(os.path.join(folder, name)):
+            language, charset = name.split(".")
+            subprocess.run(["localedef", "-i", language, "-f", charset,
+                            os.path.join(folder, name)], check=True,
+                           stdout=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
+
+
 def setup_prefix():
     """Makes the 32-bit prefix once per build folder and (re)applies the
     settings the tests rely on."""
     config = load_config()
+    make_locales()
     prefix = config["prefix"]
     ready = os.path.join(prefix, "veltrana-prefix-ready")
     if not os.path.exists(ready):
@@ -344,16 +381,18 @@ class WineTestCase(unittest.TestCase):
     # --- launching ---------------------------------------------------------
 
     def start(self, folder=ROOT + "\\Apps\\Veltrana", arguments="", env=None, mode=None,
-              wait_ms=None, directory=ROOT, display=None, channels=""):
-        """Starts folder\\Veltrana.exe with the command line `"exe" arguments`.
+              wait_ms=None, directory=ROOT, display=None, channels="", code_page=None,
+              exe_name="Veltrana.exe"):
+        """Starts folder\\exe_name with the command line `"exe" arguments`.
         env holds variables to set (None as a value unsets one) over the
         defaults: the profile, temporary and search paths of the test world.
         display: an X display to show windows on; channels: more Wine debug
-        channels for the trace (",+actctx")."""
+        channels for the trace (",+actctx"); code_page: a double-byte ANSI
+        code page of LOCALES to run under."""
         WineTestCase.runs += 1
         name = f"run{WineTestCase.runs}"
         report = f"{REPORTS}\\{name}.txt"
-        exe = folder + "\\Veltrana.exe"
+        exe = folder + "\\" + exe_name
         variables = {"USERPROFILE": PROFILE, "TEMP": TEMP, "PATH": SEARCH_PATH,
                      "ProgramFiles": PROGRAM_FILES, "VELTRANA_STUB_REPORT": report,
                      "VELTRANA_STUB_MODE": mode,
@@ -376,7 +415,8 @@ class WineTestCase(unittest.TestCase):
         with open(trace_path, "wb") as trace:
             process = subprocess.Popen(
                 [load_config()["wine"], load_config()["starter"], z_path(instructions)],
-                env=wine_environment("-all,+relay,+pid" + channels, display), stdout=subprocess.DEVNULL,
+                env=wine_environment("-all,+relay,+pid" + channels, display, code_page),
+                stdout=subprocess.DEVNULL,
                 stderr=trace)
         launch = Launch(name, process, trace_path, result_path, host_path(report))
         # A launch a failed test leaves running would hold the name for the
