@@ -1,6 +1,7 @@
 #include "vm/vm_creation.h"
 
 #include "diag/session_log.h"
+#include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 
@@ -21,7 +22,8 @@ std::vector<std::string> buildVmOptions(const std::string& classPath,
     // Without a profile folder, "Logs" would stand at the drive's root,
     // where another user may have made it first: the folder that took the
     // policy file is the user's own.
-    std::size_t last = policyFilePath.rfind(conventions::kSeparatorChar);
+    std::size_t last =
+        ansi_text::lastSeparator(policyFilePath, conventions::kSeparatorChar, platform::isLeadByte);
     folder = last != std::string::npos ? policyFilePath.substr(0, last + 1)
                                        : std::string(conventions::kErrorFileFolder);
   }
