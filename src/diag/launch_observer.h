@@ -37,6 +37,7 @@ struct ClassPathScanCounts {
   unsigned long entriesUnnamed = 0;     // no name the code page can carry
   unsigned long entriesWithoutStatus = 0;
   unsigned long archivesAdded = 0;
+  unsigned long archivesWithListSeparator = 0;  // left out: the path list would split them
 };
 
 class LaunchObserver {
@@ -56,6 +57,9 @@ class LaunchObserver {
   // A path from outside that a stage would not build on.
   virtual void pathRefused(const char* /*what*/, const std::string& /*path*/,
                            outside_path::Refusal /*why*/) {}
+  // A path used all the same although the VM's path list will cut it in two
+  // at its separator: there is no other way to name it there.
+  virtual void pathSplit(const char* /*what*/, const std::string& /*path*/) {}
   // A report for the session log; a fatal one ends the process after this.
   virtual void reported(const std::string& /*text*/, bool /*fatal*/) {}
   virtual void exitCode(int /*code*/) {}

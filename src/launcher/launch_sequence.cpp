@@ -88,6 +88,7 @@ int runLauncher() {
   // 6. Security policy file.
   observer.stageBegun(6);
   std::string policyFilePath = writePolicyFile(installDir, quickTimeDir);
+  const std::string policyFile = policyFilePath;  // the URL form replaces it below
   std::string securityManagerOption;
   std::string securityPolicyOption;
   buildSecurityOptions(policyFilePath, securityManagerOption, securityPolicyOption);
@@ -99,8 +100,8 @@ int runLauncher() {
 
   // 8. VM options and creation.
   observer.stageBegun(8);
-  std::vector<std::string> options =
-      buildVmOptions(classPath, libraryPath, securityManagerOption, securityPolicyOption);
+  std::vector<std::string> options = buildVmOptions(classPath, libraryPath, securityManagerOption,
+                                                    securityPolicyOption, policyFile);
   JavaVM* vm = nullptr;
   JNIEnv* env = nullptr;
   createJavaVm(createJavaVmEntry, options, &vm, &env);

@@ -40,6 +40,10 @@ const char* refusalText(Refusal refusal) {
       return "holds a control character";
     case Refusal::NotUtf8:
       return "not UTF-8";
+    case Refusal::NotAFile:
+      return "not a regular file";
+    case Refusal::NotWrittenInFull:
+      return "could not be written in full";
   }
   return "refused";
 }

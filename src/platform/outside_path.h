@@ -26,6 +26,8 @@ enum class Refusal {
   TrailingDotOrSpace,  // Windows strips them, so the name names something else
   ControlCharacter,    // 0x01-0x1F or 0x7F
   NotUtf8,             // a POSIX name the VM cannot open by its text
+  NotAFile,            // a folder, pipe or device where a regular file belongs
+  NotWrittenInFull,    // a file the launcher writes there lost some of its bytes
 };
 
 // A short text for the trace: "relative", "holds the path-list separator"...

@@ -133,13 +133,21 @@ int makeDirectory(const char* path);  // _mkdir
 // fopen with the runtime library's modes ("wb", "a+", ...). Text modes
 // translate line ends the way the platform's runtime library does.
 FileHandle openFile(const char* path, const char* mode);
-// Writes the bytes as data; they are never read as a format.
-void writeFile(FileHandle file, const char* data, std::size_t length);
-void closeFile(FileHandle file);
+// Writes the bytes as data; they are never read as a format. False when
+// not all of them were written (a full disk, a failed device).
+bool writeFile(FileHandle file, const char* data, std::size_t length);
+// Closes the file in any case; false when what was still buffered could not
+// be written out.
+bool closeFile(FileHandle file);
 
 // The launcher's own private file, written in binary mode: on POSIX it is
 // never opened through a symbolic link. Otherwise like openFile(path, "wb").
 FileHandle createPrivateFile(const char* path);
+
+// The short (8.3) form of an existing path (GetShortPathNameW), in the ANSI
+// code page exactly, for a name a path list would otherwise cut in two.
+// False when there is none, or when the platform has no short names.
+bool shortPathName(const char* path, std::string& shortPath);
 
 // A text that is the same for two paths exactly when they name the same
 // folder (links followed), so that a scan can tell when a folder link leads
@@ -213,8 +221,8 @@ std::string localTimeText();
 // --- Helpers over the calls above -------------------------------------------
 
 // Writes all of text to file as data (writeFile).
-inline void writeText(FileHandle file, const std::string& text) {
-  writeFile(file, text.data(), text.size());
+inline bool writeText(FileHandle file, const std::string& text) {
+  return writeFile(file, text.data(), text.size());
 }
 
 }  // namespace platform

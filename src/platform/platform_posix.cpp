@@ -282,11 +282,14 @@ FileHandle openFile(const char* path, const char* mode) {
   return file;
 }
 
-void writeFile(FileHandle file, const char* data, std::size_t length) {
-  std::fwrite(data, 1, length, static_cast<FILE*>(file));
+bool writeFile(FileHandle file, const char* data, std::size_t length) {
+  return std::fwrite(data, 1, length, static_cast<FILE*>(file)) == length;
 }
 
-void closeFile(FileHandle file) { std::fclose(static_cast<FILE*>(file)); }
+bool closeFile(FileHandle file) { return std::fclose(static_cast<FILE*>(file)) == 0; }
+
+// POSIX has no second name for a path.
+bool shortPathName(const char*, std::string&) { return false; }
 
 FileHandle createPrivateFile(const char* path) {
   // O_NOFOLLOW: a link planted at path makes the open fail instead of

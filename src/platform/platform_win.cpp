@@ -383,13 +383,25 @@ int makeDirectory(const char* path) { return _mkdir(path); }
 
 FileHandle openFile(const char* path, const char* mode) { return fopen(path, mode); }
 
-void writeFile(FileHandle file, const char* data, std::size_t length) {
-  fwrite(data, 1, length, static_cast<FILE*>(file));
+bool writeFile(FileHandle file, const char* data, std::size_t length) {
+  return fwrite(data, 1, length, static_cast<FILE*>(file)) == length;
 }
 
-void closeFile(FileHandle file) { fclose(static_cast<FILE*>(file)); }
+bool closeFile(FileHandle file) { return fclose(static_cast<FILE*>(file)) == 0; }
 
 FileHandle createPrivateFile(const char* path) { return fopen(path, "wb"); }
+
+bool shortPathName(const char* path, std::string& shortBytes) {
+  int size = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+  if (size <= 0) {
+    return false;
+  }
+  std::vector<wchar_t> widePath(size);
+  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, widePath.data(), size);
+  std::u16string shortForm;
+  return shortPath(reinterpret_cast<const char16_t*>(widePath.data()), shortForm) &&
+         toAnsi(shortForm, shortBytes);
+}
 
 std::string folderIdentity(const char* path) {
   // A folder can only be opened with backup semantics.

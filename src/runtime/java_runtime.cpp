@@ -32,6 +32,24 @@ bool copyIfFits(const std::string& text, char* buffer, std::size_t capacity) {
   return true;
 }
 
+// Empties a path that is not absolute; an empty one stays as it is.
+void refuseRelative(const char* what, char* path) {
+  if (path[0] != '\0' && !outside_path::isAbsolute(path, conventions::kPathStyle)) {
+    launchObserver().pathRefused(what, path, outside_path::Refusal::Relative);
+    path[0] = '\0';
+  }
+}
+
+// True when path names a regular file: a folder where the VM library
+// should be is no runtime.
+bool isFile(const std::string& path) {
+  if (platform::pathType(path.c_str()) == platform::EntryType::File) {
+    return true;
+  }
+  launchObserver().pathRefused("private VM library", path, outside_path::Refusal::NotAFile);
+  return false;
+}
+
 // The part of path before its last separator, or all of it without one.
 std::string parentOf(const std::string& path) {
   std::size_t last =
@@ -66,6 +84,9 @@ bool findPrivateRuntime(const std::string& installDir, RuntimeSource& source) {
 
   char makerJavaHome[kRuntimePathSize] = {0};
   readRegistryText(makerKey, "JAVA_HOME", makerJavaHome, sizeof makerJavaHome);
+  // A relative value would be looked for from the current folder, which
+  // the launcher does not choose: it counts as absent.
+  refuseRelative("maker's JAVA_HOME", makerJavaHome);
 
   if (makerJavaHome[0] == '\0' || !exists(makerJavaHome)) {
     std::string fallback = javaFolderBeside(installDir);
@@ -86,7 +107,8 @@ bool findPrivateRuntime(const std::string& installDir, RuntimeSource& source) {
   if (exists(jreHome) && copyIfFits(jreHome, javaHomeDir, sizeof javaHomeDir)) {
     privateRuntimeFound = true;
     std::string vmLibrary = jreHome + conventions::kPrivateVmLibrary;
-    if (!exists(vmLibrary) || !copyIfFits(vmLibrary, runtimeLibPath, sizeof runtimeLibPath)) {
+    if (!exists(vmLibrary) || !isFile(vmLibrary) ||
+        !copyIfFits(vmLibrary, runtimeLibPath, sizeof runtimeLibPath)) {
       // javaHomeDir keeps the private home until the vendor's value replaces it.
       privateRuntimeFound = false;
     }
@@ -113,9 +135,13 @@ void findVendorRuntime() {
   if (observed::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
     logLaunchError("Can't locate JRE[CurrentVersion]", true);
   }
-  // Neither path is checked: loading the library is the test.
+  // Neither path is checked: loading the library is the test. A relative
+  // one would be resolved against the current folder or searched for: a
+  // relative home counts as empty, a relative library is not loaded.
   readRegistryText(versionKey, "JavaHome", javaHomeDir, sizeof javaHomeDir);
+  refuseRelative("JavaHome", javaHomeDir);
   readRegistryText(versionKey, "RuntimeLib", runtimeLibPath, sizeof runtimeLibPath);
+  refuseRelative("RuntimeLib", runtimeLibPath);
 }
 
 }  // namespace

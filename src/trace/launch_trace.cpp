@@ -125,12 +125,20 @@ class LaunchTrace : public LaunchObserver {
               std::to_string(counts.foldersUnreadable) + " folders unreadable, " +
               std::to_string(counts.entriesUnnamed) + " entries without a usable name, " +
               std::to_string(counts.entriesWithoutStatus) + " entries without a status, " +
+              std::to_string(counts.archivesWithListSeparator) +
+              " archives left out for the path-list separator, " +
               std::to_string(stageWorkSoFar()) + " us");
   }
 
   void pathRefused(const char* what, const std::string& path, outside_path::Refusal why) override {
     traceLine(std::string("refused: ") + what + " " + quoted(path) + ": " +
               outside_path::refusalText(why));
+  }
+
+  void pathSplit(const char* what, const std::string& path) override {
+    traceLine(std::string(what) + " " + quoted(path) +
+              ": holds the path-list separator, which a Java class path cannot express; used "
+              "as it is, so the VM splits it");
   }
 
   void reported(const std::string& text, bool fatal) override {

@@ -2,6 +2,7 @@
 
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
+#include "platform/ansi_text.h"
 #include "platform/conventions.h"
 #include "platform/platform.h"
 #include "platform/product_names.h"
@@ -13,19 +14,31 @@ constexpr unsigned long kProfileBufferSize = 260;
 std::vector<std::string> buildVmOptions(const std::string& classPath,
                                         const std::string& libraryPath,
                                         const std::string& securityManagerOption,
-                                        const std::string& securityPolicyOption) {
+                                        const std::string& securityPolicyOption,
+                                        const std::string& policyFilePath) {
+  const char* profile = platform::getEnv(conventions::kProfileVariable);
+  std::string folder;
+  if (profile != nullptr && profile[0] != '\0') {
+    folder = std::string(profile) + conventions::kErrorFileFolder;
+  } else {
+    // Without a profile folder, "Logs" would stand at the drive's root,
+    // where another user may have made it first: the folder that took the
+    // policy file is the user's own.
+    std::size_t last =
+        ansi_text::lastSeparator(policyFilePath, conventions::kSeparatorChar, platform::isLeadByte);
+    folder = last != std::string::npos ? policyFilePath.substr(0, last + 1)
+                                       : std::string(conventions::kErrorFileFolder);
+  }
   // "%p" is left for the VM, which puts its process id there. The VM reads
   // every "%" of the option that way, so one in the folder's name is
   // doubled to reach the file name as itself.
-  const char* profile = platform::getEnv(conventions::kProfileVariable);
   std::string errorFileOption = "-XX:ErrorFile=";
-  for (const char* c = profile != nullptr ? profile : ""; *c != '\0'; ++c) {
-    if (*c == '%') {
+  for (char c : folder) {
+    if (c == '%') {
       errorFileOption += '%';
     }
-    errorFileOption += *c;
+    errorFileOption += c;
   }
-  errorFileOption += conventions::kErrorFileFolder;
   errorFileOption += product::kExecutableName;
   errorFileOption += "_error%p.log";
 

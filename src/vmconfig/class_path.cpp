@@ -69,6 +69,12 @@ void scanDirectory(const std::string& dir, const std::string& markDir,
     } else if (type == platform::EntryType::File && isArchive(markPath)) {
       // Only regular files: a pipe or device named like an archive would
       // block or break the VM as it opens it.
+      if (outside_path::holdsListSeparator(path, conventions::kPathStyle)) {
+        launchObserver().pathRefused("class-path entry", path,
+                                     outside_path::Refusal::ListSeparator);
+        counts.archivesWithListSeparator++;
+        continue;
+      }
       classPath += path;
       classPath += conventions::kListSeparator;
       counts.archivesAdded++;
@@ -76,6 +82,21 @@ void scanDirectory(const std::string& dir, const std::string& markDir,
   }
 
   platform::closeDirectory(listing);
+}
+
+// The runtime home's entry with its separator. A home whose path holds the
+// separator is named by its short form, which has none; without one it is
+// left out rather than split.
+std::string runtimeHomeEntry(const std::string& javaHome) {
+  std::string entry = javaHome;
+  if (outside_path::holdsListSeparator(javaHome, conventions::kPathStyle)) {
+    if (!platform::shortPathName(javaHome.c_str(), entry) ||
+        outside_path::holdsListSeparator(entry, conventions::kPathStyle)) {
+      launchObserver().pathRefused("runtime home", javaHome, outside_path::Refusal::ListSeparator);
+      return std::string();
+    }
+  }
+  return entry + conventions::kListSeparator;
 }
 
 }  // namespace
@@ -90,10 +111,15 @@ void addArchivesInDirectory(const std::string& dir) {
 void buildClassPath(const std::string& installDir, const std::string& quickTimeDir,
                     const char* javaHomeDir) {
   const char* list = conventions::kListSeparator;
+  if (outside_path::holdsListSeparator(installDir, conventions::kPathStyle)) {
+    launchObserver().pathSplit("install folder", installDir);
+  }
   classPath += "-Djava.class.path=";
   classPath += installDir + conventions::kSeparator + product::kArchiveName + list;
-  classPath += quickTimeDir + "QTJava.zip" + list;
-  classPath += std::string(javaHomeDir) + list;
+  if (!quickTimeDir.empty()) {
+    classPath += quickTimeDir + "QTJava.zip" + list;
+  }
+  classPath += runtimeHomeEntry(javaHomeDir);
   classPath += installDir + conventions::kInstallDirEntry;
   classPath += installDir + conventions::kLibDirEntry;
   addArchivesInDirectory(installDir + conventions::kLibDirScan);

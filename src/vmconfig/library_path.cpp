@@ -8,8 +8,11 @@ std::string buildLibraryPath(const std::string& installDir, const std::string& s
   libraryPath += installDir;
   libraryPath += conventions::kLibraryPathLib;
   libraryPath += searchPath;
-  libraryPath += conventions::kListSeparator;
-  libraryPath += quickTimeDir;
+  // Without QuickTime's folder there is no entry for it, not an empty one.
+  if (!quickTimeDir.empty()) {
+    libraryPath += conventions::kListSeparator;
+    libraryPath += quickTimeDir;
+  }
   libraryPath += conventions::kLibraryPathEnd;
   return libraryPath;
 }

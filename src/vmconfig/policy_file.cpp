@@ -14,12 +14,12 @@ namespace {
 
 constexpr unsigned long kTempBufferSize = 260;
 
-void writeGrant(platform::FileHandle file, const char* comment, const std::string& grantPath) {
-  platform::writeText(file, comment);
-  platform::writeText(file, std::string("grant codeBase \"") + conventions::kFileUrlPrefix);
-  platform::writeText(file, grantPath);
-  platform::writeText(file, "-\" {\r\n");
-  platform::writeText(file, "\tpermission java.security.AllPermission;\r\n");
+bool writeGrant(platform::FileHandle file, const char* comment, const std::string& grantPath) {
+  return platform::writeText(file, comment) &&
+         platform::writeText(file,
+                             std::string("grant codeBase \"") + conventions::kFileUrlPrefix) &&
+         platform::writeText(file, grantPath) && platform::writeText(file, "-\" {\r\n") &&
+         platform::writeText(file, "\tpermission java.security.AllPermission;\r\n");
 }
 
 // One candidate folder, when the platform gives one that fits the buffer.
@@ -33,14 +33,21 @@ bool readTempFolder(unsigned long (*read)(char*, unsigned long), std::string& fo
   return true;
 }
 
-// Recreates the file at policyFilePath. True when it was written, or when
-// an earlier file that cannot be deleted is there to serve this launch.
+// Recreates the file at policyFilePath. True when it was written in full,
+// or when an earlier file that cannot be deleted is there to serve this
+// launch.
 bool placePolicyFile(const std::string& policyFilePath, const std::string& installDir,
                      const std::string& quickTimeDir) {
   if (observed::unlinkFile(policyFilePath.c_str()) == -1) {
     platform::removeFile(policyFilePath.c_str());
   }
   if (observed::statPath(policyFilePath.c_str(), nullptr) == 0) {
+    // Only a regular file can serve: a folder or anything else of that name
+    // makes the folder unusable.
+    if (platform::pathType(policyFilePath.c_str()) != platform::EntryType::File) {
+      launchObserver().pathRefused("policy file", policyFilePath, outside_path::Refusal::NotAFile);
+      return false;
+    }
     launchObserver().policyFileTried(policyFilePath, PolicyOutcome::Kept, 0);
     return true;
   }
@@ -58,11 +65,24 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
     platform::setLastError(code);
     return false;
   }
-  writeGrant(file, "//Give this directory security permissions\r\n", installGrantPath);
-  platform::writeText(file, "};\r\n\r\n");
-  writeGrant(file, "//Give QuickTime security permissions\r\n", quickTimeGrantPath);
-  platform::writeText(file, "};\r\n");
-  platform::closeFile(file);
+  bool written =
+      writeGrant(file, "//Give this directory security permissions\r\n", installGrantPath) &&
+      platform::writeText(file, "};\r\n\r\n");
+  // Without QuickTime's folder there is nothing to grant it.
+  if (written && !quickTimeDir.empty()) {
+    written = writeGrant(file, "//Give QuickTime security permissions\r\n", quickTimeGrantPath) &&
+              platform::writeText(file, "};\r\n");
+  }
+  bool closed = platform::closeFile(file);
+  if (!written || !closed) {
+    // A file cut short (a full disk) would not parse, and the application
+    // would run without its permissions: it goes, and the next folder is
+    // tried.
+    platform::unlinkFile(policyFilePath.c_str());
+    launchObserver().pathRefused("policy file", policyFilePath,
+                                 outside_path::Refusal::NotWrittenInFull);
+    return false;
+  }
   launchObserver().policyFileTried(policyFilePath, PolicyOutcome::Written, 0);
   return true;
 }
@@ -86,8 +106,11 @@ void toFileUrlPath(std::string& path) {
       continue;
     }
     // "%" would start an escape, "#" a fragment, and "$" the policy file's
-    // ${...} expansion; a blank cannot stand in a URL at all.
-    bool encode = c == '%' || c == ' ' || c == '#' || c == '$' ||
+    // ${...} expansion; a blank cannot stand in a URL at all, nor can a
+    // control character, and a line end would cut the grant in two.
+    unsigned char code = static_cast<unsigned char>(c);
+    bool encode = c == '%' || c == ' ' || c == '#' || c == '$' || (code >= 0x01 && code <= 0x1F) ||
+                  code == 0x7F ||
                   (c != '\0' && std::strchr(conventions::kFileUrlEncodedExtra, c) != nullptr);
     if (!encode) {
       url += c;
@@ -127,10 +150,10 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
     }
   }
 
-  // The launch goes on, but the application will lack its permissions:
-  // say where the file should have been.
   launchObserver().policyFileTried(
       firstPath, count > 0 ? PolicyOutcome::NamedUnwritten : PolicyOutcome::NoTemporaryFolder, 0);
+  // The launch goes on, but the application will lack its permissions:
+  // say where the file should have been.
   std::string message = count > 0 ? "Can't write security policy file in " + folders[count - 1]
                                   : std::string(
                                         "Can't write security policy file: no usable "

@@ -8,5 +8,7 @@
 std::string readSearchPath();
 
 // QuickTime's system folder: its registry value as stored, or the folder
-// under the program files folder. The fallback ends with a separator.
+// under the program files folder. The fallback ends with a separator. Empty
+// when neither is an absolute path, or when the folder's path holds the
+// path-list separator and has no short form without one.
 std::string findQuickTimeDir();

@@ -129,9 +129,15 @@ TEST_F(PrivateFilesTest, PrivateFileReplacesOldContentAndIsOwnerOnly) {
   writeText(path("policy"), "an old and much longer content");
   platform::FileHandle file = platform::createPrivateFile(path("policy").c_str());
   ASSERT_NE(file, nullptr);
-  platform::writeFile(file, "a\r\nb", 4);
-  platform::closeFile(file);
+  EXPECT_TRUE(platform::writeFile(file, "a\r\nb", 4));
+  EXPECT_TRUE(platform::closeFile(file));
   EXPECT_EQ(readText(path("policy")), "a\r\nb");
+
+  // A full device: the buffered bytes cannot reach it, and closing says so.
+  platform::FileHandle full = platform::openFile("/dev/full", "wb");
+  ASSERT_NE(full, nullptr);
+  platform::writeFile(full, "a", 1);
+  EXPECT_FALSE(platform::closeFile(full));
 
   platform::FileHandle fresh = platform::createPrivateFile(path("fresh").c_str());
   ASSERT_NE(fresh, nullptr);

@@ -91,6 +91,30 @@ TEST_F(ClassPathTest, QuickTimeFolderAndRuntimeHomeAreTakenAsGiven) {
   EXPECT_EQ(build(paths::kInstallDir, "D:\\QT\\QTSystem", ""),
             "-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;D:\\QT\\QTSystemQTJava.zip;;"
             "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;");
+
+  // No QuickTime folder: no entry. A home with the list separator: its
+  // short form, else nothing, never two entries.
+  startOver();
+  fake::addFolder("D:\\R;t");
+  EXPECT_EQ(build(paths::kInstallDir, "", "D:\\R;t"),
+            "-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;"
+            "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;");
+  startOver();
+  fake::addFolder("D:\\R;t");
+  fake::setShortName("D:\\R;t", "RT~1");
+  EXPECT_EQ(build(paths::kInstallDir, "", "D:\\R;t"),
+            "-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;D:\\RT~1;"
+            "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;");
+  // An archive whose path still holds it (here through the install folder)
+  // is skipped, and counted.
+  startOver();
+  fake::addFile("C:\\A;B\\lib\\x.jar");
+  RecordingObserver observer;
+  setLaunchObserver(&observer);
+  EXPECT_EQ(build("C:\\A;B", "", ""),
+            "-Djava.class.path=C:\\A;B\\Veltrana.jar;;C:\\A;B\\;C:\\A;B\\lib\\;");
+  ASSERT_FALSE(observer.events.empty());
+  EXPECT_NE(observer.events.back().find(" split 1"), std::string::npos) << observer.events.back();
 }
 
 TEST_F(ClassPathTest, FlatLibIsListedOnceWithNoDescent) {
@@ -192,9 +216,9 @@ TEST_F(ClassPathTest, UnlistableSubfolderAndVanishedEntries) {
 
   EXPECT_EQ(archives(), "C:\\Apps\\Veltrana\\lib\\gone.jar;C:\\Apps\\Veltrana\\lib\\b.jar;");
   // The scan hands what it met to the observer.
-  EXPECT_EQ(observer.events,
-            std::vector<std::string>{"scan C:\\Apps\\Veltrana\\lib\\ entered 1 revisited 0 "
-                                     "unreadable 1 seen 6 unnamed 0 without status 0 added 2"});
+  EXPECT_EQ(observer.events, std::vector<std::string>{
+                                 "scan C:\\Apps\\Veltrana\\lib\\ entered 1 revisited 0 "
+                                 "unreadable 1 seen 6 unnamed 0 without status 0 added 2 split 0"});
 }
 
 }  // namespace

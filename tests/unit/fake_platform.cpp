@@ -127,6 +127,8 @@ struct State {
   std::vector<std::unique_ptr<OpenFile>> files;
   std::vector<std::unique_ptr<Listing>> listings;
   std::set<std::string> refusedFiles;  // opening fails
+  std::set<std::string> fullDisks;     // folders below which no write succeeds
+  std::set<std::string> failingCloses;
 
   std::map<std::string, Mutex> mutexes;
   std::map<std::uintptr_t, std::string> mutexHandles;
@@ -689,6 +691,10 @@ void makeUndeletable(const std::string& path) {
 
 void failOpening(const std::string& path) { state.refusedFiles.insert(resolve(path)); }
 
+void fillDisk(const std::string& folder) { state.fullDisks.insert(resolve(folder)); }
+
+void failClosing(const std::string& path) { state.failingCloses.insert(resolve(path)); }
+
 bool fileExists(const std::string& path) {
   Node* node = findNode(path);
   return node != nullptr && node->kind == NodeKind::File;
@@ -1009,10 +1015,15 @@ int makeDirectory(const char* path) {
 
 FileHandle openFile(const char* path, const char* mode) { return open(path, mode); }
 
-void writeFile(FileHandle handle, const char* data, std::size_t length) {
+bool writeFile(FileHandle handle, const char* data, std::size_t length) {
   OpenFile* file = openFileOf(handle, "writeFile");
   if (file == nullptr) {
-    return;
+    return false;
+  }
+  for (const std::string& disk : state.fullDisks) {
+    if (file->path.rfind(join(disk, ""), 0) == 0) {
+      return false;
+    }
   }
   std::string& contents = state.nodes[file->path].contents;
   for (std::size_t i = 0; i < length; ++i) {
@@ -1021,14 +1032,22 @@ void writeFile(FileHandle handle, const char* data, std::size_t length) {
     }
     contents += data[i];
   }
+  return true;
 }
 
-void closeFile(FileHandle handle) {
+bool closeFile(FileHandle handle) {
   OpenFile* file = openFileOf(handle, "closeFile");
-  if (file != nullptr) {
-    file->open = false;
-    state.events.push_back("closeFile " + file->path);
+  if (file == nullptr) {
+    return false;
   }
+  file->open = false;
+  state.events.push_back("closeFile " + file->path);
+  return state.failingCloses.count(file->path) == 0;
+}
+
+bool shortPathName(const char* path, std::string& shortBytes) {
+  std::u16string shortForm;
+  return ::shortPath(fromAnsi(path), shortForm) && toAnsi(shortForm, shortBytes);
 }
 
 FileHandle createPrivateFile(const char* path) { return open(path, "wb"); }

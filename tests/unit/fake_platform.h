@@ -111,6 +111,11 @@ void setShortName(const std::string& path, const std::string& shortName);
 void failStatus(const std::string& path);
 void makeUndeletable(const std::string& path);
 void failOpening(const std::string& path);
+// The disk under folder is full: files below it are created, but every
+// write to them fails.
+void fillDisk(const std::string& folder);
+// Closing the file at path fails, as when its last bytes cannot be flushed.
+void failClosing(const std::string& path);
 
 bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "launcher_fixture.h"
+#include "platform/outside_path.h"
 #include "recording_observer.h"
 #include "runtime/registry_text.h"
 
@@ -126,21 +127,25 @@ TEST_F(JavaRuntimeTest, WithoutTheMakerKeyTheFolderBesideIsNotTried) {
 }
 
 TEST_F(JavaRuntimeTest, PrivateFolderWithoutItsVmLibraryGivesWayToTheVendors) {
-  fake::setRegistryText(paths::kMakerKey, "JAVA_HOME", "D:\\Rt");
-  fake::addFolder("D:\\Rt\\jre1.6.0_02\\bin");
-  setVendorRuntime(paths::kVendorHome, paths::kVendorVm);
-  fakejni::installVmLibrary(paths::kVendorVm);
-  RecordingObserver observer;
-  setLaunchObserver(&observer);
+  // No library, or a folder in its place.
+  for (const char* folder : {"D:\\Rt\\jre1.6.0_02\\bin", kPrivateVm}) {
+    startOver();
+    fake::setRegistryText(paths::kMakerKey, "JAVA_HOME", "D:\\Rt");
+    fake::addFolder(folder);
+    setVendorRuntime(paths::kVendorHome, paths::kVendorVm);
+    fakejni::installVmLibrary(paths::kVendorVm);
+    RecordingObserver observer;
+    setLaunchObserver(&observer);
 
-  ASSERT_EQ(discover(paths::kInstallDir), kReturned);
+    ASSERT_EQ(discover(paths::kInstallDir), kReturned) << folder;
 
-  EXPECT_STREQ(javaHomeDir, paths::kVendorHome);
-  EXPECT_STREQ(runtimeLibPath, paths::kVendorVm);
-  EXPECT_EQ(fake::librariesLoaded(), std::vector<std::string>{paths::kVendorVm});
-  EXPECT_EQ(observer.events,
-            std::vector<std::string>{"runtime vendor key " + std::string(paths::kVendorHome) + " " +
-                                     paths::kVendorVm + " 1.6"});
+    EXPECT_STREQ(javaHomeDir, paths::kVendorHome);
+    EXPECT_STREQ(runtimeLibPath, paths::kVendorVm);
+    EXPECT_EQ(fake::librariesLoaded(), std::vector<std::string>{paths::kVendorVm});
+    EXPECT_EQ(observer.events,
+              std::vector<std::string>{"runtime vendor key " + std::string(paths::kVendorHome) +
+                                       " " + paths::kVendorVm + " 1.6"});
+  }
 }
 
 TEST_F(JavaRuntimeTest, MissingVendorHomeLeavesThePrivateHome) {
@@ -328,7 +333,7 @@ TEST_F(JavaRuntimeTest, RefusedCurrentVersionIsFatalAndTheVendorKeyIsNotReadAsAR
   }
 }
 
-TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
+TEST_F(JavaRuntimeTest, EmptyOrRelativePathsAreNeverJoinedToANameAndSearched) {
   struct Case {
     const char* what;
     const char* makerHome;  // null: no maker key
@@ -339,12 +344,20 @@ TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
       {"empty JAVA_HOME, nothing beside", "", paths::kVendorHome, paths::kVendorVm},
       {"vendor JavaHome empty", nullptr, "", paths::kVendorVm},
       {"vendor RuntimeLib empty", nullptr, paths::kVendorHome, ""},
+      // Relative: a maker's value counts as absent, a home as empty, and a
+      // library is not loaded.
+      {"relative JAVA_HOME", "..\\rt", paths::kVendorHome, paths::kVendorVm},
+      {"relative JavaHome", nullptr, "jre1.6.0_02", paths::kVendorVm},
+      {"relative RuntimeLib", nullptr, paths::kVendorHome, "jvm.dll"},
   };
   for (const Case& c : cases) {
     startOver();
     // Libraries planted at the root of the current drive (C:, from C:\Work).
-    for (const char* path : {"C:\\jre1.6.0_02\\bin\\client\\jvm.dll",
-                             "C:\\jre1.6.0_02\\bin\\msvcr71.dll", "C:\\bin\\msvcr71.dll"}) {
+    // Others where relative paths lead from C:\Work.
+    for (const char* path :
+         {"C:\\jre1.6.0_02\\bin\\client\\jvm.dll", "C:\\jre1.6.0_02\\bin\\msvcr71.dll",
+          "C:\\bin\\msvcr71.dll", "C:\\rt\\jre1.6.0_02\\bin\\client\\jvm.dll", "C:\\Work\\jvm.dll",
+          "C:\\Work\\jre1.6.0_02\\bin\\msvcr71.dll"}) {
       fakejni::installVmLibrary(path);
     }
     if (c.makerHome != nullptr) {
@@ -353,15 +366,17 @@ TEST_F(JavaRuntimeTest, EmptyPathsAreNeverJoinedToANameAndSearched) {
     setVendorRuntime(c.vendorHome, c.vendorLib);
     fakejni::installVmLibrary(paths::kVendorVm);
 
-    EXPECT_EQ(discover(paths::kInstallDir), *c.vendorLib != '\0' ? kReturned : 1) << c.what;
+    bool loads = outside_path::isAbsolute(c.vendorLib, outside_path::Style::Windows);
+    EXPECT_EQ(discover(paths::kInstallDir), loads ? kReturned : 1) << c.what;
 
     std::vector<std::string> loaded;
-    if (*c.vendorLib != '\0') {
+    if (loads) {
       loaded.push_back(c.vendorLib);
     }
     EXPECT_EQ(fake::librariesLoaded(), loaded) << c.what;
     for (const std::string& path : fake::pathsStatted()) {
-      EXPECT_TRUE(!path.empty() && path[0] != '\\') << c.what << ": " << path;
+      EXPECT_TRUE(outside_path::isAbsolute(path, outside_path::Style::Windows))
+          << c.what << ": " << path;
     }
   }
 }

@@ -27,7 +27,7 @@ TEST_F(LaunchSequenceTest, CompleteLaunchRunsEveryStageOnceInOrderAndExitsZero) 
                 "runtime vendor key C:\\Java\\jre6 C:\\Java\\jre6\\bin\\client\\jvm.dll 1.6",
                 "stage 5", "stage 6", "policy written C:\\Temp\\Veltrana.exe.policy 0", "stage 7",
                 "scan C:\\Apps\\Veltrana\\lib\\ entered 0 revisited 0 unreadable 1 seen 0 "
-                "unnamed 0 without status 0 added 0",
+                "unnamed 0 without status 0 added 0 split 0",
                 "stage 8", "current folder C:\\Users\\ann", "stage 9", "stage 10", "exit 0"}));
 
   // One marker call per stage, each made once, in the order of the stages.

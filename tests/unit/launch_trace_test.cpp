@@ -134,6 +134,20 @@ TEST_F(LaunchTraceTest, TraceExplainsEachOutcome) {
        0,
        {"platform: \"C:\\\u5DE5\" has no form in the ANSI code page, not even a short one: left "
         "out"}},
+      {"refused paths",
+       [] {
+         fake::failModulePath(122, "C:\\A;B\\Veltrana.exe");  // taken as it is
+         fake::addFile("C:\\A;B\\lib\\a.jar");
+         fake::setRegistryText(paths::kVendorVersionKey, "JavaHome", "jre6");
+         fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", "");
+         fake::addFolder(paths::kPolicyFile);
+       },
+       0,
+       {"install folder \"C:\\A;B\": holds the path-list separator, which a Java class path "
+        "cannot express",
+        "refused: JavaHome \"jre6\": not an absolute path", "refused: QTExtDir \"\": empty",
+        "refused: policy file \"C:\\Temp\\Veltrana.exe.policy\": not a regular file",
+        "refused: class-path entry \"C:\\A;B\\lib\\a.jar\": holds the path-list separator"}},
       {"lib name that reaches a device",
        [] { fake::addFile("C:\\Apps\\Veltrana\\lib\\com1.jar"); },
        0,

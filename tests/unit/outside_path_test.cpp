@@ -72,6 +72,13 @@ TEST(OutsidePathTest, NamesInAListing) {
   }
 }
 
+TEST(OutsidePathTest, EachRefusalHasItsOwnText) {
+  EXPECT_STREQ(outside_path::refusalText(Refusal::Relative), "not an absolute path");
+  EXPECT_STREQ(outside_path::refusalText(Refusal::NotAFile), "not a regular file");
+  EXPECT_STREQ(outside_path::refusalText(Refusal::NotWrittenInFull),
+               "could not be written in full");
+}
+
 TEST(OutsidePathTest, ControlCharacters) {
   EXPECT_FALSE(outside_path::holdsControlCharacter("C:\\Program Files\\\xe9"));
   EXPECT_TRUE(outside_path::holdsControlCharacter("C:\\a\nb"));

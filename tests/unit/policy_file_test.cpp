@@ -55,11 +55,16 @@ TEST_F(PolicyFileTest, FileGrantsTheInstallFolderAndQuickTime) {
   EXPECT_EQ(policyOption, "-Djava.security.policy=file:/C:/Temp/Veltrana.exe.policy");
 }
 
-TEST_F(PolicyFileTest, QuickTimeFolderWithoutTrailingBackslash) {
+TEST_F(PolicyFileTest, QuickTimeFolderWithoutTrailingBackslashOrWithoutAFolder) {
   writeAndBuild("C:\\Apps\\Veltrana", "D:\\QT\\QTSystem");
 
   EXPECT_EQ(fake::fileContents(paths::kPolicyFile),
             policyFor("C:/Apps/Veltrana/", "D:/QT/QTSystem"));
+
+  // No folder, no grant: the install folder's grant stays as it was.
+  writeAndBuild("C:\\Apps\\Veltrana", "");
+  const std::string full = policyFor("C:/Apps/Veltrana/", "");
+  EXPECT_EQ(fake::fileContents(paths::kPolicyFile), full.substr(0, full.find("//Give QuickTime")));
 }
 
 TEST_F(PolicyFileTest, PercentHashAndDollarAreEncodedInTheGrantsAndTheOption) {
@@ -183,6 +188,24 @@ TEST_F(PolicyFileTest, FileThatCannotBeWrittenAnywhereIsLoggedAndTheLaunchGoesOn
   EXPECT_EQ(policyOption, "-Djava.security.policy=file:/C:/Temp/Veltrana.exe.policy");
 }
 
+TEST_F(PolicyFileTest, FolderThatCannotTakeTheWholeFileGivesWayToTheNext) {
+  for (int failure = 0; failure < 3; ++failure) {
+    startOver();
+    fake::addFolder("C:\\Tmp");
+    fake::setEnv("TMP", "C:\\Tmp");
+    failure == 0   ? fake::fillDisk(paths::kTemp)
+    : failure == 1 ? fake::failClosing(paths::kPolicyFile)
+                   : fake::addFolder(paths::kPolicyFile);
+
+    writeAndBuild(kProgramFilesInstall, kQuickTime);
+
+    EXPECT_FALSE(fake::fileExists(paths::kPolicyFile)) << failure;  // no partial file
+    EXPECT_EQ(fake::fileContents("C:\\Tmp\\Veltrana.exe.policy"),
+              policyFor("C:/Program%20Files/Veltrana/", "C:/Program%20Files/QuickTime/QTSystem/"));
+    EXPECT_EQ(policyOption, "-Djava.security.policy=file:/C:/Tmp/Veltrana.exe.policy");
+  }
+}
+
 TEST_F(PolicyFileTest, FileThatCannotBeOpenedGetsNothingWritten) {
   fake::failOpening(paths::kPolicyFile);
 
@@ -208,6 +231,8 @@ TEST(FileUrlPathTest, BackslashesBecomeSlashesAndUrlCharactersAreEncoded) {
       {"D:\\50% off\\", "D:/50%25%20off/"},
       {"C:\\a#b$c%20", "C:/a%23b%24c%2520"},
       {"C:\\${user.home}\\\"q\"", "C:/%24{user.home}/\"q\""},
+      // A line end would cut the grant in two.
+      {"\n\t\x01\x1f\x7f~\x80", "%0A%09%01%1F%7F~\x80"},
   };
   for (const Case& c : cases) {
     std::string url = c.path;

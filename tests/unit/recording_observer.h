@@ -31,7 +31,7 @@ class RecordingObserver : public LaunchObserver {
         std::to_string(c.foldersRevisited) + " unreadable " + std::to_string(c.foldersUnreadable) +
         " seen " + std::to_string(c.entriesSeen) + " unnamed " + std::to_string(c.entriesUnnamed) +
         " without status " + std::to_string(c.entriesWithoutStatus) + " added " +
-        std::to_string(c.archivesAdded));
+        std::to_string(c.archivesAdded) + " split " + std::to_string(c.archivesWithListSeparator));
   }
   void reported(const std::string& text, bool fatal) override {
     add(std::string(fatal ? "fatal " : "report ") + text);

@@ -65,6 +65,10 @@ TEST_F(SearchPathTest, QuickTimeFolderFallsBackUnderProgramFiles) {
        [] {
          fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", "D:\\" + std::string(1021, 'q'));
        }},
+      // Relative, it would be a folder of the current drive or a network host.
+      {"QTExtDir empty", [] { fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", ""); }},
+      {"QTExtDir relative",
+       [] { fake::setRegistryText(paths::kQuickTimeKey, "QTExtDir", "QT\\"); }},
   };
   for (const Case& c : cases) {
     startOver();
@@ -75,16 +79,25 @@ TEST_F(SearchPathTest, QuickTimeFolderFallsBackUnderProgramFiles) {
   }
 }
 
-TEST_F(SearchPathTest, ProgramFilesThatIsUnsetOrTooLongGivesAnEmptyBase) {
+TEST_F(SearchPathTest, ProgramFilesThatIsUnsetTooLongOrRelativeGivesNoFolder) {
   const std::string longest = "C:\\" + std::string(256, 'p');  // 259 characters
   fake::setEnv("ProgramFiles", longest);
   EXPECT_EQ(findQuickTimeDir(), longest + "\\QuickTime\\QTSystem\\");
 
-  fake::setEnv("ProgramFiles", longest + "p");
-  EXPECT_EQ(findQuickTimeDir(), "\\QuickTime\\QTSystem\\");
-
+  for (const std::string& base :
+       {longest + "p", std::string("\\Program Files"), std::string("P")}) {
+    fake::setEnv("ProgramFiles", base);
+    EXPECT_EQ(findQuickTimeDir(), "") << base;
+  }
   fake::unsetEnv("ProgramFiles");
-  EXPECT_EQ(findQuickTimeDir(), "\\QuickTime\\QTSystem\\");
+  EXPECT_EQ(findQuickTimeDir(), "");
+
+  // A folder whose path holds the list separator: its short form, or none.
+  fake::addFolder("C:\\P;s\\QuickTime\\QTSystem");
+  fake::setEnv("ProgramFiles", "C:\\P;s");
+  EXPECT_EQ(findQuickTimeDir(), "");
+  fake::setShortName("C:\\P;s", "PS~1");
+  EXPECT_EQ(findQuickTimeDir(), "C:\\PS~1\\QuickTime\\QTSystem\\");
 }
 
 TEST_F(SearchPathTest, LibraryPathIsCurrentFolderLibSearchPathAndQuickTime) {
@@ -94,6 +107,11 @@ TEST_F(SearchPathTest, LibraryPathIsCurrentFolderLibSearchPathAndQuickTime) {
                              "C:\\Program Files\\QuickTime\\QTSystem\\"),
             "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;C:\\Windows\\system32;C:\\Windows;"
             "C:\\Program Files\\QuickTime\\QTSystem\\\"");
+}
+
+TEST_F(SearchPathTest, NoQuickTimeFolderGivesNoEntry) {
+  EXPECT_EQ(buildLibraryPath(paths::kInstallDir, "C:\\Windows", ""),
+            "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;C:\\Windows\"");
 }
 
 TEST_F(SearchPathTest, EmptySearchPathLeavesAnEmptyEntry) {
