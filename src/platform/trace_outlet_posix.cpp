@@ -3,21 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
+#include "platform/trace_stream.h"
 
 namespace platform {
 
 namespace {
-
-// Taken while the program's static data is set up, before main runs.
-const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-
-std::FILE* output = nullptr;
-bool toStandardError = false;
 
 // The trace file, opened without waiting (a FIFO with no reader would hold
 // the launch forever otherwise) and taken only when it is a regular file
@@ -47,49 +41,25 @@ int openTraceFile(const char* path) {
 bool openTraceOutput(const char* path) {
   closeTraceOutput();
   if (path == nullptr) {
-    output = stderr;
-    toStandardError = true;
+    adoptTraceStream(stderr, true);
     return true;
   }
   int descriptor = openTraceFile(path);
   if (descriptor < 0) {
     return false;
   }
-  output = ::fdopen(descriptor, "a");
-  if (output == nullptr) {
+  std::FILE* stream = ::fdopen(descriptor, "a");
+  if (stream == nullptr) {
     ::close(descriptor);
     return false;
   }
+  adoptTraceStream(stream, false);
   return true;
 }
 
 bool openTraceOutputNamedBy(const char* variable) {
   const char* path = std::getenv(variable);
   return path != nullptr && path[0] != '\0' && openTraceOutput(path);
-}
-
-bool traceOutputOpen() { return output != nullptr; }
-
-void writeTraceText(const std::string& text) {
-  if (output == nullptr) {
-    return;
-  }
-  std::fwrite(text.data(), 1, text.size(), output);
-  std::fflush(output);
-}
-
-void closeTraceOutput() {
-  if (output != nullptr && !toStandardError) {
-    std::fclose(output);
-  }
-  output = nullptr;
-  toStandardError = false;
-}
-
-long long traceClockMicroseconds() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                               started)
-      .count();
 }
 
 unsigned long currentProcessId() { return static_cast<unsigned long>(::getpid()); }
@@ -104,7 +74,7 @@ std::vector<std::string> describeLoadFailure(const char*, unsigned long code) {
 }
 
 bool vmTextGoesOnTo(std::FILE* stream) {
-  return !(toStandardError && ::fileno(stream) == STDERR_FILENO);
+  return !(traceGoesToStandardError() && ::fileno(stream) == STDERR_FILENO);
 }
 
 }  // namespace platform

@@ -5,23 +5,17 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <chrono>
 #include <cstring>
 #include <vector>
 
 #include "platform/blank_text.h"
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
+#include "platform/trace_stream.h"
 
 namespace platform {
 
 namespace {
-
-// Taken while the program's static data is set up, before main runs.
-const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
-
-std::FILE* output = nullptr;
-bool toStandardError = false;
 
 // The trace file for appending, taken only when it is a disk file or a
 // character device (a console, NUL): a pipe would hold the launch up.
@@ -96,11 +90,12 @@ bool openWideTraceOutput(const std::vector<wchar_t>& path) {
     CloseHandle(file);
     return false;
   }
-  output = _fdopen(descriptor, "a");
-  if (output == nullptr) {
+  std::FILE* stream = _fdopen(descriptor, "a");
+  if (stream == nullptr) {
     _close(descriptor);
     return false;
   }
+  adoptTraceStream(stream, false);
   sendStandardOutputTo(path);
   return true;
 }
@@ -110,8 +105,7 @@ bool openWideTraceOutput(const std::vector<wchar_t>& path) {
 bool openTraceOutput(const char* path) {
   if (path == nullptr) {
     closeTraceOutput();
-    output = stderr;
-    toStandardError = true;
+    adoptTraceStream(stderr, true);
     return true;
   }
   int size = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
@@ -135,30 +129,6 @@ bool openTraceOutputNamedBy(const char* variable) {
     return false;
   }
   return openWideTraceOutput(path);
-}
-
-bool traceOutputOpen() { return output != nullptr; }
-
-void writeTraceText(const std::string& text) {
-  if (output == nullptr) {
-    return;
-  }
-  std::fwrite(text.data(), 1, text.size(), output);
-  std::fflush(output);
-}
-
-void closeTraceOutput() {
-  if (output != nullptr && !toStandardError) {
-    std::fclose(output);
-  }
-  output = nullptr;
-  toStandardError = false;
-}
-
-long long traceClockMicroseconds() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                               started)
-      .count();
 }
 
 unsigned long currentProcessId() { return GetCurrentProcessId(); }

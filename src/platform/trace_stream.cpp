@@ -1,0 +1,50 @@
+#include "platform/trace_stream.h"
+
+#include <chrono>
+
+#include "platform/trace_outlet.h"
+
+namespace platform {
+
+namespace {
+
+// Taken while the program's static data is set up, before main runs.
+const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+
+std::FILE* output = nullptr;
+bool toStandardError = false;
+
+}  // namespace
+
+void adoptTraceStream(std::FILE* stream, bool standardError) {
+  output = stream;
+  toStandardError = standardError;
+}
+
+bool traceGoesToStandardError() { return output != nullptr && toStandardError; }
+
+bool traceOutputOpen() { return output != nullptr; }
+
+void writeTraceText(const std::string& text) {
+  if (output == nullptr) {
+    return;
+  }
+  std::fwrite(text.data(), 1, text.size(), output);
+  std::fflush(output);
+}
+
+void closeTraceOutput() {
+  if (output != nullptr && !toStandardError) {
+    std::fclose(output);
+  }
+  output = nullptr;
+  toStandardError = false;
+}
+
+long long traceClockMicroseconds() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                               started)
+      .count();
+}
+
+}  // namespace platform
