@@ -348,10 +348,16 @@ LONG readExpandedValue(HKEY key, const char* name, std::string& bytes) {
 long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned char* data,
                    unsigned long* size) {
   HKEY opened = static_cast<HKEY>(key);
+  // One read answers every value but an expandable one, which is read again.
+  unsigned long capacity = size != nullptr ? *size : 0;
   DWORD storedType = 0;
-  if (RegQueryValueExA(opened, name, nullptr, &storedType, nullptr, nullptr) != ERROR_SUCCESS ||
-      storedType != REG_EXPAND_SZ) {
-    return RegQueryValueExA(opened, name, nullptr, type, data, size);
+  LONG read = RegQueryValueExA(opened, name, nullptr, &storedType, data, size);
+  bool typeKnown = read == ERROR_SUCCESS || read == ERROR_MORE_DATA;
+  if (!typeKnown || storedType != REG_EXPAND_SZ) {
+    if (typeKnown && type != nullptr) {
+      *type = storedType;
+    }
+    return read;
   }
   // Expanded before use, as RegGetValue does, and then plain text.
   if (data != nullptr && size == nullptr) {
@@ -372,7 +378,7 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
     }
     return ERROR_SUCCESS;
   }
-  if (*size < needed) {
+  if (capacity < needed) {
     *size = needed;
     return ERROR_MORE_DATA;
   }
