@@ -79,6 +79,7 @@ bool toAnsi(const std::u16string& text, std::string& bytes) {
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     return false;
   }
+  lossy = FALSE;
   int needed = WideCharToMultiByte(CP_ACP, flags, wide(text), length, nullptr, 0, nullptr,
                                    utf8 ? nullptr : &lossy);
   if (needed <= 0 || lossy) {
