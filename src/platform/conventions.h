@@ -37,6 +37,9 @@ constexpr const char* kLibraryPathEnd = "\"";
 constexpr const char* kInstallDirEntry = "\\;";
 constexpr const char* kLibDirEntry = "\\lib\\;";
 constexpr const char* kLibDirScan = "\\lib\\";
+// A folder has one place in its parent: only a reparse point (a junction,
+// a symbolic link, a mounted volume) leads to a folder reached elsewhere.
+constexpr bool kOnlyLinksLeadBack = true;
 
 constexpr const char* kQuickTimeSuffix = "\\QuickTime\\QTSystem\\";
 
@@ -74,6 +77,9 @@ constexpr const char* kLibraryPathEnd = "";
 constexpr const char* kInstallDirEntry = "/:";
 constexpr const char* kLibDirEntry = "/lib/:";
 constexpr const char* kLibDirScan = "/lib/";
+// A bind mount, or a folder's hard link where a file system allows one,
+// is listed as a plain folder and may lead back up.
+constexpr bool kOnlyLinksLeadBack = false;
 
 constexpr const char* kQuickTimeSuffix = "/QuickTime/QTSystem/";
 

@@ -24,12 +24,14 @@ namespace platform {
 namespace {
 
 // A listing keeps the entry FindFirstFileExW returned until the first read,
-// and the folder's wide path for the few entries that need a short name.
+// the folder's wide path for the few entries that need a short name, and
+// the entry's name, whose room each read uses again.
 struct DirectoryListing {
   HANDLE find;
   WIN32_FIND_DATAW data;
   bool pending;
   std::u16string folder;
+  std::u16string name;
 };
 
 // CreateThread wants a WINAPI routine; the seam's routine has the default
@@ -62,6 +64,22 @@ bool toAnsi(const std::u16string& text, std::string& bytes) {
   bool utf8 = GetACP() == CP_UTF8;
   DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
+  // A listed name or a folder's path fits on the stack: one call, no
+  // allocation, for each of the scan's many names.
+  char shortText[1024];
+  int written = WideCharToMultiByte(CP_ACP, flags, wide(text), length, shortText, sizeof shortText,
+                                    nullptr, utf8 ? nullptr : &lossy);
+  if (written > 0) {
+    if (lossy) {
+      return false;
+    }
+    bytes.assign(shortText, static_cast<std::size_t>(written));
+    return true;
+  }
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    return false;
+  }
+  lossy = FALSE;
   int needed = WideCharToMultiByte(CP_ACP, flags, wide(text), length, nullptr, 0, nullptr,
                                    utf8 ? nullptr : &lossy);
   if (needed <= 0 || lossy) {
@@ -331,10 +349,16 @@ LONG readExpandedValue(HKEY key, const char* name, std::string& bytes) {
 long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned char* data,
                    unsigned long* size) {
   HKEY opened = static_cast<HKEY>(key);
+  // One read answers every value but an expandable one, which is read again.
+  unsigned long capacity = size != nullptr ? *size : 0;
   DWORD storedType = 0;
-  if (RegQueryValueExA(opened, name, nullptr, &storedType, nullptr, nullptr) != ERROR_SUCCESS ||
-      storedType != REG_EXPAND_SZ) {
-    return RegQueryValueExA(opened, name, nullptr, type, data, size);
+  LONG read = RegQueryValueExA(opened, name, nullptr, &storedType, data, size);
+  bool typeKnown = read == ERROR_SUCCESS || read == ERROR_MORE_DATA;
+  if (!typeKnown || storedType != REG_EXPAND_SZ) {
+    if (typeKnown && type != nullptr) {
+      *type = storedType;
+    }
+    return read;
   }
   // Expanded before use, as RegGetValue does, and then plain text.
   if (data != nullptr && size == nullptr) {
@@ -355,7 +379,7 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
     }
     return ERROR_SUCCESS;
   }
-  if (*size < needed) {
+  if (capacity < needed) {
     *size = needed;
     return ERROR_MORE_DATA;
   }
@@ -473,7 +497,8 @@ bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
     return false;
   }
   const WIN32_FIND_DATAW& data = listing->data;
-  std::u16string name(reinterpret_cast<const char16_t*>(data.cFileName));
+  std::u16string& name = listing->name;
+  name.assign(reinterpret_cast<const char16_t*>(data.cFileName));
   bool held = toAnsi(name, entry.longName);
   if (!held) {
     // What the ANSI listing would have called it, "?" and all.

@@ -1,6 +1,7 @@
 #include "vmconfig/class_path.h"
 
 #include <set>
+#include <vector>
 
 #include "diag/launch_observer.h"
 #include "platform/conventions.h"
@@ -16,17 +17,41 @@ bool isArchive(const std::string& path) {
   return path.find(".jar") != std::string::npos || path.find(".zip") != std::string::npos;
 }
 
-// visited holds the identity of every folder this scan has entered, so a
-// folder reached again by another path (a link back up, or links that
-// branch into each other) is entered once only. markDir is dir as the
-// entries call themselves: it differs only where a short name stands in
-// for a long one, and the archive marks are looked for in it.
-void scanDirectory(const std::string& dir, const std::string& markDir,
-                   std::set<std::string>& visited, ClassPathScanCounts& counts) {
-  std::string identity = platform::folderIdentity(dir.c_str());
-  if (!identity.empty() && !visited.insert(identity).second) {
-    counts.foldersRevisited++;
-    return;
+// The identity of every folder this scan has entered, so a folder reached
+// again by another path (a link back up, or links that branch into each
+// other) is entered once only. Where only a link can lead to a folder a
+// second time, the identities (a costly look-up on Windows) are taken only
+// once the first link is met: until then the folders entered are kept by
+// path, and their identities are taken then, before the link's own.
+struct Visited {
+  std::set<std::string> identities;
+  std::vector<std::string> untaken;
+  bool linkMet = false;
+};
+
+// markDir is dir as the entries call themselves: it differs only where a
+// short name stands in for a long one, and the archive marks are looked for
+// in it. plain says dir was listed as a folder, not reached through a link.
+void scanDirectory(const std::string& dir, const std::string& markDir, bool plain, Visited& visited,
+                   ClassPathScanCounts& counts) {
+  if (plain && !visited.linkMet && conventions::kOnlyLinksLeadBack) {
+    visited.untaken.push_back(dir);
+  } else {
+    if (!visited.linkMet) {
+      visited.linkMet = true;
+      for (const std::string& earlier : visited.untaken) {
+        std::string identity = platform::folderIdentity(earlier.c_str());
+        if (!identity.empty()) {
+          visited.identities.insert(identity);
+        }
+      }
+      visited.untaken.clear();
+    }
+    std::string identity = platform::folderIdentity(dir.c_str());
+    if (!identity.empty() && !visited.identities.insert(identity).second) {
+      counts.foldersRevisited++;
+      return;
+    }
   }
 
   platform::DirectoryHandle listing = platform::openDirectory(dir.c_str());
@@ -64,8 +89,8 @@ void scanDirectory(const std::string& dir, const std::string& markDir,
       }
     }
     if (type == platform::EntryType::Folder) {
-      scanDirectory(path + conventions::kSeparator, markPath + conventions::kSeparator, visited,
-                    counts);
+      scanDirectory(path + conventions::kSeparator, markPath + conventions::kSeparator,
+                    entry.type == platform::EntryType::Folder, visited, counts);
     } else if (type == platform::EntryType::File && isArchive(markPath)) {
       // Only regular files: a pipe or device named like an archive would
       // block or break the VM as it opens it.
@@ -103,8 +128,8 @@ std::string runtimeHomeEntry(const std::string& javaHome) {
 
 void addArchivesInDirectory(const std::string& dir) {
   ClassPathScanCounts counts;
-  std::set<std::string> visited;
-  scanDirectory(dir, dir, visited, counts);
+  Visited visited;
+  scanDirectory(dir, dir, true, visited, counts);
   launchObserver().classPathScanned(dir, counts);
 }
 
