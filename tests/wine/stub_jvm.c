@@ -319,8 +319,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
       report("problem", "option with extraInfo");
     }
   }
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "stub VM on standard output\r\n", 28, &written,
-            NULL);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "stub VM on standard output\r\n", 28, &written, NULL);
   for (i = 0; i < initArgs->nOptions; ++i) {
     reportMissingEntries(initArgs->options[i].optionString);
   }
