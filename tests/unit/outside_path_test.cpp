@@ -72,18 +72,4 @@ TEST(OutsidePathTest, NamesInAListing) {
   }
 }
 
-TEST(OutsidePathTest, EachRefusalHasItsOwnText) {
-  EXPECT_STREQ(outside_path::refusalText(Refusal::Relative), "not an absolute path");
-  EXPECT_STREQ(outside_path::refusalText(Refusal::NotAFile), "not a regular file");
-  EXPECT_STREQ(outside_path::refusalText(Refusal::NotWrittenInFull),
-               "could not be written in full");
-}
-
-TEST(OutsidePathTest, ControlCharacters) {
-  EXPECT_FALSE(outside_path::holdsControlCharacter("C:\\Program Files\\\xe9"));
-  EXPECT_TRUE(outside_path::holdsControlCharacter("C:\\a\nb"));
-  EXPECT_TRUE(outside_path::holdsControlCharacter("\x1f"));
-  EXPECT_TRUE(outside_path::holdsControlCharacter("a\x7f"));
-}
-
 }  // namespace
