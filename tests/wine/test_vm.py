@@ -95,40 +95,6 @@ class VmOptions(WineTestCase):
         self.assertEqual([a for a in run.values("missing") if a.startswith(lib)], [])
 
 
-    def test_lib_names_that_would_reach_something_else_come_by_short_names_or_not_at_all(self):
-        # A device would block the VM as it reads it, Win32 strips a final
-        # dot or blank, and ';' would split the class-path entry.
-        self.install(folder=INSTALL + "2", lib=("NUL.jar", "com1.jar", "Aux.tar.zip", "lpt1.jar",
-                                                 "trail.jar.", "trail2.jar ", "a;b.jar",
-                                                 "x;y\\in.jar", "ok.jar"))
-        run = self.launch(folder=INSTALL + "2", env={"VELTRANA_TRACE": ROOT + "\\trace.txt"})
-        self.assertCompleteRun(run)
-        lib = INSTALL + "2\\lib\\"
-        archives = run.options()[0].split(lib + ";")[1].split(";")[:-1]
-        # ok.jar, and the two with ';' by their short names.
-        self.assertEqual(len(archives), 3, archives)
-        self.assertIn(lib + "ok.jar", archives)
-        self.assertEqual([a for a in run.values("missing") if a.startswith(lib)], [])
-        trace = self.read(ROOT + "\\trace.txt").decode("latin-1")
-        for line in ("platform: left out: NUL.jar: a reserved device name",
-                     "platform: left out: trail2.jar : ends in a dot or a space",
-                     "6 entries without a usable name"):
-            self.assertIn(line, trace)
-
-
-    def test_install_folder_holding_a_list_separator_is_used_by_its_short_form(self):
-        folder = self.install(folder=ROOT + "\\Apps\\Velt;rana", lib=("a.jar",))
-        run = self.launch(folder=folder)
-        self.assertCompleteRun(run)
-        entries = run.options()[0][len("-Djava.class.path="):].split(";")
-        install = entries[0][:-len("\\Veltrana.jar")]
-        self.assertTrue(install.startswith(ROOT + "\\Apps\\"), entries)
-        self.assertEqual(entries[3:6], [install + "\\", install + "\\lib\\",
-                                        install + "\\lib\\a.jar"])
-        self.assertEqual([e for e in run.values("missing") if e.startswith(install)],
-                         [install + "\\Veltrana.jar"])
-
-
 class MainArguments(WineTestCase):
     def test_command_line_reaches_main(self):
         self.install()
