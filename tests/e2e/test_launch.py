@@ -198,9 +198,8 @@ class LaunchTest(unittest.TestCase):
         result = self.inst.run()
         self.assertEqual(result.returncode, 0, result.describe())
         with open(trace, encoding="utf-8") as file:
-            text = file.read()
-        self.assertIn(f"platform: the machine's Java: {JDK_HOME}, named by JAVA_HOME", text)
-        self.assertIn(f"current folder changed to {self.inst.home}", text)
+            self.assertIn(f"platform: the machine's Java: {JDK_HOME}, named by JAVA_HOME",
+                          file.read())
 
         # A pipe nobody reads would hold the launch at its opening: the
         # trace stays off instead.

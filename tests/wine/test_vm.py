@@ -76,9 +76,7 @@ class VmOptions(WineTestCase):
         os.makedirs(host_path(ROOT + "\\中文"))
         run = self.launch(env={"VELTRANA_TRACE": ROOT + "\\中文\\trace.txt"})
         self.assertCompleteRun(run)
-        trace = self.read(ROOT + "\\中文\\trace.txt")
-        self.assertIsNotNone(trace)
-        self.assertIn(b"exit code 0", trace)
+        self.assertIn(b"exit code 0", self.read(ROOT + "\\中文\\trace.txt") or b"")
 
     def test_lib_names_outside_the_code_page_arrive_by_their_short_names(self):
         # In a Western code page the Chinese names have no bytes of their
