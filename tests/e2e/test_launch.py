@@ -198,9 +198,8 @@ class LaunchTest(unittest.TestCase):
         result = self.inst.run()
         self.assertEqual(result.returncode, 0, result.describe())
         with open(trace, encoding="utf-8") as file:
-            text = file.read()
-        self.assertIn(f"platform: the machine's Java: {JDK_HOME}, named by JAVA_HOME", text)
-        self.assertIn(f"current folder changed to {self.inst.home}", text)
+            self.assertIn(f"platform: the machine's Java: {JDK_HOME}, named by JAVA_HOME",
+                          file.read())
 
         # A pipe nobody reads would hold the launch at its opening: the
         # trace stays off instead.
@@ -249,11 +248,9 @@ class LaunchTest(unittest.TestCase):
                          .replace("#", "%23").replace("$", "%24"))
         self.assertTrue(result.text("java.class.path").startswith(folder + "/Veltrana.jar:"))
 
-    def test_no_quicktime_folder_and_an_archive_with_the_list_separator(self):
-        # No ProgramFiles: no QuickTime folder, entries or grant. "a:b.jar"
-        # would split into "lib/a" and "b.jar", looked for in HOME.
+    def test_archive_with_the_list_separator_is_left_out(self):
+        # "a:b.jar" would split into "lib/a" and "b.jar", looked for in HOME.
         inst = self.inst
-        del inst.env["ProgramFiles"]
         inst.env["VELTRANA_TRACE"] = "1"
         split = inst.add_archive("lib/a:b.jar")
         os.remove(os.path.join(inst.install_dir, "lib", "ext", "extra.zip"))
@@ -263,10 +260,6 @@ class LaunchTest(unittest.TestCase):
         result = inst.run()
         self.assertEqual(result.returncode, 0, result.describe())
         self.assertEqual(result.report["lib.resource"], "<missing>", result.describe())
-        self.assertNotIn("QuickTime", result.text("java.class.path") +
-                         result.text("java.library.path"))
-        with open(inst.policy_file, "rb") as policy:
-            self.assertNotIn(b"QuickTime", policy.read())
         self.assertIn(f'refused: class-path entry "{split}": holds the path-list separator',
                       result.stderr)
 

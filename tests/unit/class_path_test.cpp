@@ -94,17 +94,16 @@ TEST_F(ClassPathTest, QuickTimeFolderAndRuntimeHomeAreTakenAsGiven) {
 
   // No QuickTime folder: no entry. A home with the list separator: its
   // short form, else nothing, never two entries.
-  startOver();
-  fake::addFolder("D:\\R;t");
-  EXPECT_EQ(build(paths::kInstallDir, "", "D:\\R;t"),
-            "-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;"
-            "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;");
-  startOver();
-  fake::addFolder("D:\\R;t");
-  fake::setShortName("D:\\R;t", "RT~1");
-  EXPECT_EQ(build(paths::kInstallDir, "", "D:\\R;t"),
-            "-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;D:\\RT~1;"
-            "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;");
+  for (const std::string home : {"", "D:\\RT~1;"}) {
+    startOver();
+    fake::addFolder("D:\\R;t");
+    if (!home.empty()) {
+      fake::setShortName("D:\\R;t", "RT~1");
+    }
+    EXPECT_EQ(build(paths::kInstallDir, "", "D:\\R;t"),
+              "-Djava.class.path=C:\\Apps\\Veltrana\\Veltrana.jar;" + home +
+                  "C:\\Apps\\Veltrana\\;C:\\Apps\\Veltrana\\lib\\;");
+  }
   // An archive whose path still holds it (here through the install folder)
   // is skipped, and counted.
   startOver();
@@ -135,16 +134,10 @@ TEST_F(ClassPathTest, FolderLinkBackToAnAncestorEndsTheDescent) {
   fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\again", "C:\\Apps\\Veltrana\\lib\\sub");
   fake::addFile("D:\\Shared\\s.jar");
   fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\shared", "D:\\Shared");
-  RecordingObserver observer;
-  setLaunchObserver(&observer);
 
   EXPECT_EQ(archives(),
             "C:\\Apps\\Veltrana\\lib\\a.jar;C:\\Apps\\Veltrana\\lib\\sub\\b.jar;"
             "C:\\Apps\\Veltrana\\lib\\shared\\s.jar;");
-  // Both links lead to folders entered before the first link was met.
-  ASSERT_FALSE(observer.events.empty());
-  EXPECT_NE(observer.events.back().find(" entered 3 revisited 2 "), std::string::npos)
-      << observer.events.back();
 }
 
 TEST_F(ClassPathTest, OnlyRegularFilesAreAddedAndOnlyLinksNeedTheirStatus) {

@@ -19,19 +19,6 @@ std::string parentOf(const std::string& path) {
   return last == std::string::npos ? std::string() : path.substr(0, last);
 }
 
-// A program image (MZ, then PE) whose machine is not 32-bit x86.
-bool isImageForAnotherMachine(const std::string& bytes) {
-  if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) {
-    return false;
-  }
-  auto byteAt = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  std::size_t at = byteAt(0x3C) | (byteAt(0x3D) << 8);
-  if (at + 6 > bytes.size() || bytes.compare(at, 4, std::string("PE\0\0", 4)) != 0) {
-    return false;
-  }
-  return (byteAt(at + 4) | (byteAt(at + 5) << 8)) != 0x14C;
-}
-
 }  // namespace
 
 bool openTraceOutput(const char* path) {
@@ -87,14 +74,10 @@ unsigned long currentProcessId() { return 4242; }
 
 std::string describeKeyIn64BitView(const char*) { return std::string(); }
 
-std::vector<std::string> describeLoadFailure(const char* path, unsigned long code) {
-  std::vector<std::string> lines = {"error " + std::to_string(code) + ": " + formatMessage(code)};
-  if (code == 193 && isImageForAnotherMachine(fake::fileContents(path))) {
-    lines.push_back(
-        "hint: this runtime is not a 32-bit one; the launcher is a 32-bit program and "
-        "can load only a 32-bit jvm.dll");
-  }
-  return lines;
+// The hint for a runtime built for another machine is the Win32 side's
+// own, checked under Wine.
+std::vector<std::string> describeLoadFailure(const char*, unsigned long code) {
+  return {"error " + std::to_string(code) + ": " + formatMessage(code)};
 }
 
 bool vmTextGoesOnTo(std::FILE*) { return false; }

@@ -9,81 +9,62 @@ using outside_path::Style;
 
 namespace {
 
-struct PathCase {
-  const char* path;
-  Style style;
-  Refusal expected;
-};
-
-TEST(OutsidePathTest, PathsFromTheRegistryAndTheEnvironment) {
-  const PathCase cases[] = {
-      {"C:\\Program Files\\Orrindale", Style::Windows, Refusal::None},
-      {"c:\\", Style::Windows, Refusal::None},
-      {"\\\\server\\share\\rt", Style::Windows, Refusal::None},
-      {"", Style::Windows, Refusal::Empty},
-      {"..\\rt", Style::Windows, Refusal::Relative},
-      {"jvm.dll", Style::Windows, Refusal::Relative},
-      {"\\rt", Style::Windows, Refusal::Relative},         // the current drive's root
-      {"C:rt", Style::Windows, Refusal::Relative},         // the drive's current folder
-      {"\\\\server", Style::Windows, Refusal::Relative},   // no share
-      {"\\\\\\share", Style::Windows, Refusal::Relative},  // no server
-      {"QT\\", Style::Windows, Refusal::Relative},
-      {"C:\\a;b", Style::Windows, Refusal::ListSeparator},
-      {"C:\\a:b", Style::Windows, Refusal::None},
-      {"/usr/lib/jvm", Style::Posix, Refusal::None},
-      {"", Style::Posix, Refusal::Empty},
-      {"../rt", Style::Posix, Refusal::Relative},
-      {"C:\\rt", Style::Posix, Refusal::Relative},
-      {"/opt/a:b", Style::Posix, Refusal::ListSeparator},
-      {"/opt/a;b", Style::Posix, Refusal::None},
+// As a whole path from the registry or the environment, or as a name in a
+// folder's listing.
+TEST(OutsidePathTest, PathsAndListedNames) {
+  enum Kind { Path, Listed };
+  struct Case {
+    const char* text;
+    Kind kind;
+    Style style;
+    Refusal expected;
   };
-  for (const PathCase& c : cases) {
-    EXPECT_EQ(outside_path::judgePath(c.path, c.style), c.expected) << c.path;
-  }
-}
-
-TEST(OutsidePathTest, NamesInAListing) {
-  const PathCase cases[] = {
-      {"app.jar", Style::Windows, Refusal::None},
-      {"console.jar", Style::Windows, Refusal::None},
-      {"com10.jar", Style::Windows, Refusal::None},
-      {"nul", Style::Windows, Refusal::DeviceName},
-      {"NUL.jar", Style::Windows, Refusal::DeviceName},
-      {"com1.jar", Style::Windows, Refusal::DeviceName},
-      {"Aux.tar.zip", Style::Windows, Refusal::DeviceName},
-      {"lpt9.zip", Style::Windows, Refusal::DeviceName},
-      {"prn .jar", Style::Windows, Refusal::DeviceName},
-      {"con", Style::Windows, Refusal::DeviceName},
-      {"trail.jar.", Style::Windows, Refusal::TrailingDotOrSpace},
-      {"trail2.jar ", Style::Windows, Refusal::TrailingDotOrSpace},
-      {"a;b.jar", Style::Windows, Refusal::ListSeparator},
-      {"", Style::Windows, Refusal::Empty},
-      {"a:b.jar", Style::Posix, Refusal::ListSeparator},
-      {"nul.jar", Style::Posix, Refusal::None},
-      {"trail.jar.", Style::Posix, Refusal::None},
-      {"\xc3\xa9t\xc3\xa9.jar", Style::Posix, Refusal::None},
-      {"\xff.jar", Style::Posix, Refusal::NotUtf8},
-      {"\xc0\xaf.jar", Style::Posix, Refusal::NotUtf8},      // overlong "/"
-      {"\xed\xa0\x80.jar", Style::Posix, Refusal::NotUtf8},  // a surrogate
-      {"\xe2\x82", Style::Posix, Refusal::NotUtf8},          // cut short
+  const Case cases[] = {
+      {"C:\\Program Files\\Orrindale", Path, Style::Windows, Refusal::None},
+      {"c:\\", Path, Style::Windows, Refusal::None},
+      {"\\\\server\\share\\rt", Path, Style::Windows, Refusal::None},
+      {"", Path, Style::Windows, Refusal::Empty},
+      {"..\\rt", Path, Style::Windows, Refusal::Relative},
+      {"\\rt", Path, Style::Windows, Refusal::Relative},         // the current drive's root
+      {"C:rt", Path, Style::Windows, Refusal::Relative},         // the drive's current folder
+      {"\\\\server", Path, Style::Windows, Refusal::Relative},   // no share
+      {"\\\\\\share", Path, Style::Windows, Refusal::Relative},  // no server
+      {"C:\\a;b", Path, Style::Windows, Refusal::ListSeparator},
+      {"C:\\a:b", Path, Style::Windows, Refusal::None},
+      {"/usr/lib/jvm", Path, Style::Posix, Refusal::None},
+      {"", Path, Style::Posix, Refusal::Empty},
+      {"../rt", Path, Style::Posix, Refusal::Relative},
+      {"C:\\rt", Path, Style::Posix, Refusal::Relative},
+      {"/opt/a:b", Path, Style::Posix, Refusal::ListSeparator},
+      {"/opt/a;b", Path, Style::Posix, Refusal::None},
+      {"app.jar", Listed, Style::Windows, Refusal::None},
+      {"console.jar", Listed, Style::Windows, Refusal::None},
+      {"com10.jar", Listed, Style::Windows, Refusal::None},
+      {"NUL.jar", Listed, Style::Windows, Refusal::DeviceName},
+      {"com1.jar", Listed, Style::Windows, Refusal::DeviceName},
+      {"Aux.tar.zip", Listed, Style::Windows, Refusal::DeviceName},
+      {"lpt9.zip", Listed, Style::Windows, Refusal::DeviceName},
+      {"prn .jar", Listed, Style::Windows, Refusal::DeviceName},
+      {"con", Listed, Style::Windows, Refusal::DeviceName},
+      {"trail.jar.", Listed, Style::Windows, Refusal::TrailingDotOrSpace},
+      {"trail2.jar ", Listed, Style::Windows, Refusal::TrailingDotOrSpace},
+      {"a;b.jar", Listed, Style::Windows, Refusal::ListSeparator},
+      {"", Listed, Style::Windows, Refusal::Empty},
+      {"a:b.jar", Listed, Style::Posix, Refusal::ListSeparator},
+      {"nul.jar", Listed, Style::Posix, Refusal::None},
+      {"trail.jar.", Listed, Style::Posix, Refusal::None},
+      {"\xc3\xa9t\xc3\xa9.jar", Listed, Style::Posix, Refusal::None},
+      {"\xff.jar", Listed, Style::Posix, Refusal::NotUtf8},
+      {"\xc0\xaf.jar", Listed, Style::Posix, Refusal::NotUtf8},      // overlong "/"
+      {"\xed\xa0\x80.jar", Listed, Style::Posix, Refusal::NotUtf8},  // a surrogate
+      {"\xe2\x82", Listed, Style::Posix, Refusal::NotUtf8},          // cut short
   };
-  for (const PathCase& c : cases) {
-    EXPECT_EQ(outside_path::judgeListedName(c.path, c.style), c.expected) << c.path;
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.kind == Path ? outside_path::judgePath(c.text, c.style)
+                             : outside_path::judgeListedName(c.text, c.style),
+              c.expected)
+        << c.text;
   }
-}
-
-TEST(OutsidePathTest, EachRefusalHasItsOwnText) {
-  EXPECT_STREQ(outside_path::refusalText(Refusal::Relative), "not an absolute path");
-  EXPECT_STREQ(outside_path::refusalText(Refusal::NotAFile), "not a regular file");
-  EXPECT_STREQ(outside_path::refusalText(Refusal::NotWrittenInFull),
-               "could not be written in full");
-}
-
-TEST(OutsidePathTest, ControlCharacters) {
-  EXPECT_FALSE(outside_path::holdsControlCharacter("C:\\Program Files\\\xe9"));
-  EXPECT_TRUE(outside_path::holdsControlCharacter("C:\\a\nb"));
-  EXPECT_TRUE(outside_path::holdsControlCharacter("\x1f"));
-  EXPECT_TRUE(outside_path::holdsControlCharacter("a\x7f"));
 }
 
 }  // namespace

@@ -107,9 +107,7 @@ TEST_F(SearchPathTest, LibraryPathIsCurrentFolderLibSearchPathAndQuickTime) {
                              "C:\\Program Files\\QuickTime\\QTSystem\\"),
             "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;C:\\Windows\\system32;C:\\Windows;"
             "C:\\Program Files\\QuickTime\\QTSystem\\\"");
-}
-
-TEST_F(SearchPathTest, NoQuickTimeFolderGivesNoEntry) {
+  // No QuickTime folder, no entry.
   EXPECT_EQ(buildLibraryPath(paths::kInstallDir, "C:\\Windows", ""),
             "-Djava.library.path=\".;C:\\Apps\\Veltrana\\lib;C:\\Windows\"");
 }

@@ -6,8 +6,8 @@ from wine_harness import JRE, PROGRAM_FILES, ROOT, WineTestCase, run_tests
 
 QTSYSTEM = PROGRAM_FILES + "\\QuickTime\\QTSystem\\"
 
-# Second byte 0x5C in code page 932: 83 5C, 95 5C, 94 5C, 8F 5C.
-SO, HYO, NO, JU = "\u30bd", "\u8868", "\u80fd", "\u5341"
+# Second byte 0x5C in code page 932: 83 5C, 95 5C.
+SO, HYO = "\u30bd", "\u8868"
 # And in code page 950: A5 5C, B3 5C.
 GONG, XU = "\u529f", "\u8a31"
 
@@ -43,40 +43,21 @@ class DoubleByteCodePages(WineTestCase):
     def test_java_folder_beside_an_install_folder_named_in_950(self):
         self.java_beside_the_install_folder(GONG + XU, 950)
 
-    def test_renamed_executable_keeps_its_install_folder_whole(self):
+    def test_renamed_executable_and_a_path_entry_keep_their_characters_whole(self):
         install = ROOT + "\\Apps\\Veltrana"
         self.install(install)
         self.copy("launcher", install + "\\" + SO + "\u30d5\u30c8.exe")
         self.write(install + "\\Veltrana.jar")
         home = self.private_runtime()
-        run = self.launch(folder=install, exe_name=SO + "\u30d5\u30c8.exe", code_page=932)
+        tools = "C:\\tools\\" + HYO  # its last byte is a backslash's
+        run = self.launch(folder=install, exe_name=SO + "\u30d5\u30c8.exe", code_page=932,
+                          env={"PATH": "C:\\windows;" + tools})
         self.assertRunsUnder(run, 932)
         lib = install + "\\lib\\"
-        self.assertEqual(run.options()[0],
-                         f"-Djava.class.path={install}\\Veltrana.jar;{QTSYSTEM}QTJava.zip;"
-                         f"{home};{install}\\;{lib};{lib}a.jar;")
-
-    def test_folders_named_only_with_0x5c_bytes_as_install_temp_profile_and_path(self):
-        # Every second byte here is a backslash's.
-        tools = "C:\\tools\\" + HYO
-        install = self.install(ROOT + "\\" + SO + JU + "\\" + NO + HYO)
-        self.write(install + "\\Veltrana.jar")
-        self.private_runtime()
-        temp, profile = ROOT + "\\" + HYO + NO, ROOT + "\\" + JU + SO
-        self.write(temp + "\\other.tmp")
-        self.write(profile + "\\desktop.ini")
-        env = {"TEMP": temp, "USERPROFILE": profile, "PATH": "C:\\windows;" + tools}
-        run = self.launch(folder=install, code_page=932, env=env)
-        self.assertRunsUnder(run, 932)
-        url = "file:/" + temp.replace("\\", "/") + "/Veltrana.exe.policy"
-        self.assertEqual(run.options()[1:5], [
-            ansi(f'-Djava.library.path=".;{install}\\lib;C:\\windows;{tools};{QTSYSTEM}"', 932),
-            "-Djava.security.manager",
-            ansi("-Djava.security.policy=" + url, 932),
-            ansi(f"-XX:ErrorFile={profile}\\Logs\\Veltrana.exe_error%p.log", 932)])
-        self.assertEqual(run.values("cwd"), [ansi(profile, 932)])
-        grant = 'grant codeBase "file:/' + install.replace("\\", "/") + '/-"'
-        self.assertIn(grant.encode("cp932"), self.read(temp + "\\Veltrana.exe.policy"))
+        self.assertEqual(run.options()[:2], [
+            f"-Djava.class.path={install}\\Veltrana.jar;{QTSYSTEM}QTJava.zip;"
+            f"{home};{install}\\;{lib};{lib}a.jar;",
+            ansi(f'-Djava.library.path=".;{install}\\lib;C:\\windows;{tools};{QTSYSTEM}"', 932)])
 
 
 if __name__ == "__main__":

@@ -95,29 +95,6 @@ class PolicyFile(WineTestCase):
                 self.assertEqual(run.options()[3], "-Djava.security.policy=file:/" +
                                  folder.replace("\\", "/") + "/Veltrana.exe.policy")
                 self.assertIsNone(self.session_log())
-    def test_no_file_in_a_folders_place_and_no_quicktime_without_a_usable_folder(self):
-        # A folder named like the file is no policy file: the next folder
-        # takes it. An empty QTExtDir and no ProgramFiles: no QuickTime grant.
-        systemp = ROOT + "\\systemp"
-        self.write(systemp + "\\other.tmp")
-        self.write(TEMP + "\\Veltrana.exe.policy\\inside.txt")
-        self.set_registry(maker_java_home=ROOT + "\\rt", quicktime_dir="")
-        run = self.launch(folder=INSTALL, env={"TMP": systemp, "ProgramFiles": None})
-        self.assertCompleteRun(run)
-        full = policy("C:/Program%20Files/Veltrana/", "")
-        self.assertEqual(self.read(systemp + "\\Veltrana.exe.policy"),
-                         full[:full.index(b"//Give QuickTime")])
-        self.assertNotIn("QuickTime", run.options()[0] + run.options()[1])
-
-        # A QuickTime folder whose path holds ";" is named by its short form.
-        quicktime = ROOT + "\\QT;x\\QTSystem\\"
-        self.write(quicktime + "QTJava.zip")
-        self.set_registry(maker_java_home=ROOT + "\\rt", quicktime_dir=quicktime)
-        run = self.launch(folder=INSTALL, env={"TMP": systemp})
-        self.assertCompleteRun(run)
-        entry = run.options()[0].split(";")[1]
-        self.assertTrue(entry.endswith("\\QTSystem\\QTJava.zip"), entry)
-        self.assertNotIn(entry, run.values("missing"))
 
 if __name__ == "__main__":
     run_tests()

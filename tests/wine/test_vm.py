@@ -76,9 +76,7 @@ class VmOptions(WineTestCase):
         os.makedirs(host_path(ROOT + "\\中文"))
         run = self.launch(env={"VELTRANA_TRACE": ROOT + "\\中文\\trace.txt"})
         self.assertCompleteRun(run)
-        trace = self.read(ROOT + "\\中文\\trace.txt")
-        self.assertIsNotNone(trace)
-        self.assertIn(b"exit code 0", trace)
+        self.assertIn(b"exit code 0", self.read(ROOT + "\\中文\\trace.txt") or b"")
 
     def test_lib_names_outside_the_code_page_arrive_by_their_short_names(self):
         # In a Western code page the Chinese names have no bytes of their
@@ -93,40 +91,6 @@ class VmOptions(WineTestCase):
         self.assertIn(lib + "caf\xe9.jar", archives)  # held by the code page: as it is
         self.assertEqual([a for a in archives if "?" in a], [])
         self.assertEqual([a for a in run.values("missing") if a.startswith(lib)], [])
-
-
-    def test_lib_names_that_would_reach_something_else_come_by_short_names_or_not_at_all(self):
-        # A device would block the VM as it reads it, Win32 strips a final
-        # dot or blank, and ';' would split the class-path entry.
-        self.install(folder=INSTALL + "2", lib=("NUL.jar", "com1.jar", "Aux.tar.zip", "lpt1.jar",
-                                                 "trail.jar.", "trail2.jar ", "a;b.jar",
-                                                 "x;y\\in.jar", "ok.jar"))
-        run = self.launch(folder=INSTALL + "2", env={"VELTRANA_TRACE": ROOT + "\\trace.txt"})
-        self.assertCompleteRun(run)
-        lib = INSTALL + "2\\lib\\"
-        archives = run.options()[0].split(lib + ";")[1].split(";")[:-1]
-        # ok.jar, and the two with ';' by their short names.
-        self.assertEqual(len(archives), 3, archives)
-        self.assertIn(lib + "ok.jar", archives)
-        self.assertEqual([a for a in run.values("missing") if a.startswith(lib)], [])
-        trace = self.read(ROOT + "\\trace.txt").decode("latin-1")
-        for line in ("platform: left out: NUL.jar: a reserved device name",
-                     "platform: left out: trail2.jar : ends in a dot or a space",
-                     "6 entries without a usable name"):
-            self.assertIn(line, trace)
-
-
-    def test_install_folder_holding_a_list_separator_is_used_by_its_short_form(self):
-        folder = self.install(folder=ROOT + "\\Apps\\Velt;rana", lib=("a.jar",))
-        run = self.launch(folder=folder)
-        self.assertCompleteRun(run)
-        entries = run.options()[0][len("-Djava.class.path="):].split(";")
-        install = entries[0][:-len("\\Veltrana.jar")]
-        self.assertTrue(install.startswith(ROOT + "\\Apps\\"), entries)
-        self.assertEqual(entries[3:6], [install + "\\", install + "\\lib\\",
-                                        install + "\\lib\\a.jar"])
-        self.assertEqual([e for e in run.values("missing") if e.startswith(install)],
-                         [install + "\\Veltrana.jar"])
 
 
 class MainArguments(WineTestCase):
