@@ -36,8 +36,6 @@ const char* refusalText(Refusal refusal) {
       return "a reserved device name";
     case Refusal::TrailingDotOrSpace:
       return "ends in a dot or a space";
-    case Refusal::ControlCharacter:
-      return "holds a control character";
     case Refusal::NotUtf8:
       return "not UTF-8";
     case Refusal::NotAFile:
@@ -88,14 +86,9 @@ bool endsInDotOrSpace(const std::string& name) {
   return !name.empty() && (name.back() == '.' || name.back() == ' ');
 }
 
-bool holdsControlCharacter(const std::string& text) {
-  for (char c : text) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if ((byte >= 0x01 && byte <= 0x1F) || byte == 0x7F) {
-      return true;
-    }
-  }
-  return false;
+bool isControlCharacter(char c) {
+  unsigned char byte = static_cast<unsigned char>(c);
+  return (byte >= 0x01 && byte <= 0x1F) || byte == 0x7F;
 }
 
 bool isUtf8(const std::string& text) {

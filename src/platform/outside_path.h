@@ -24,7 +24,6 @@ enum class Refusal {
   ListSeparator,       // would be split into two entries of a path list
   DeviceName,          // CON, PRN, AUX, NUL, COM1-9, LPT1-9: opening it reaches a device
   TrailingDotOrSpace,  // Windows strips them, so the name names something else
-  ControlCharacter,    // 0x01-0x1F or 0x7F
   NotUtf8,             // a POSIX name the VM cannot open by its text
   NotAFile,            // a folder, pipe or device where a regular file belongs
   NotWrittenInFull,    // a file the launcher writes there lost some of its bytes
@@ -49,7 +48,9 @@ bool isDeviceName(const std::string& name);
 // A name ending in '.' or ' ', which Win32 strips when it opens the path.
 bool endsInDotOrSpace(const std::string& name);
 
-bool holdsControlCharacter(const std::string& text);
+// A control character, 0x01-0x1F or 0x7F: a line end in a path would cut
+// a line of the policy file or the trace in two.
+bool isControlCharacter(char c);
 
 // Strict UTF-8, as the VM needs a POSIX name to be to open it.
 bool isUtf8(const std::string& text);

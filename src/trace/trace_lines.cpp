@@ -5,6 +5,7 @@
 #include "diag/session_log.h"
 #include "platform/blank_text.h"
 #include "platform/conventions.h"
+#include "platform/outside_path.h"
 #include "platform/platform.h"
 #include "platform/product_names.h"
 #include "platform/trace_outlet.h"
@@ -29,7 +30,7 @@ std::string escaped(const std::string& text) {
   result.reserve(text.size());
   for (char c : text) {
     unsigned char byte = static_cast<unsigned char>(c);
-    if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+    if ((outside_path::isControlCharacter(c) && c != '\t') || byte == 0) {
       result += "\\x";
       result += kHex[byte >> 4];
       result += kHex[byte & 0x0F];

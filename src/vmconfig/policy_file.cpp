@@ -7,6 +7,7 @@
 #include "diag/session_log.h"
 #include "platform/ansi_text.h"
 #include "platform/conventions.h"
+#include "platform/outside_path.h"
 #include "platform/platform.h"
 #include "platform/product_names.h"
 
@@ -108,9 +109,8 @@ void toFileUrlPath(std::string& path) {
     // "%" would start an escape, "#" a fragment, and "$" the policy file's
     // ${...} expansion; a blank cannot stand in a URL at all, nor can a
     // control character, and a line end would cut the grant in two.
-    unsigned char code = static_cast<unsigned char>(c);
-    bool encode = c == '%' || c == ' ' || c == '#' || c == '$' || (code >= 0x01 && code <= 0x1F) ||
-                  code == 0x7F ||
+    bool encode = c == '%' || c == ' ' || c == '#' || c == '$' ||
+                  outside_path::isControlCharacter(c) ||
                   (c != '\0' && std::strchr(conventions::kFileUrlEncodedExtra, c) != nullptr);
     if (!encode) {
       url += c;
