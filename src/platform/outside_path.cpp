@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/utf8_text.h"
+
 namespace outside_path {
 
 namespace {
@@ -92,44 +94,9 @@ bool isControlCharacter(char c) {
 }
 
 bool isUtf8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t length;
-    unsigned long value;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      value = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      value = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) {
-      return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) {
-        return false;
-      }
-      value = (value << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF.
-    if ((length == 3 && value < 0x800) || (length == 4 && value < 0x10000) ||
-        (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
+  // Strict decoding turns every invalid byte into U+FFFD, so only valid
+  // text comes back as the same bytes.
+  return platform::encodeUtf8(platform::decodeUtf8(text)) == text;
 }
 
 Refusal judgePath(const std::string& path, Style style) {

@@ -18,8 +18,50 @@
 #include "platform/ansi_text.h"
 #include "platform/listed_name.h"
 #include "platform/platform.h"
+#include "platform/registry_answer.h"
+#include "platform/wide_text_win.h"
 
 namespace platform {
+
+// --- UTF-16 text ------------------------------------------------------------
+
+const wchar_t* wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+bool fromAnsi(const char* text, std::u16string& wideText, bool strict) {
+  DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
+  int size = MultiByteToWideChar(CP_ACP, flags, text, -1, nullptr, 0);
+  if (size <= 0) {
+    return false;
+  }
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(size), L'\0');
+  if (MultiByteToWideChar(CP_ACP, flags, text, -1, buffer.data(), size) != size) {
+    return false;
+  }
+  wideText.assign(reinterpret_cast<const char16_t*>(buffer.data()),
+                  static_cast<std::size_t>(size) - 1);
+  return true;
+}
+
+bool readWideVariable(const char* name, std::u16string& value) {
+  std::u16string wideName(name, name + strlen(name));  // the names are ASCII
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD needed = GetEnvironmentVariableW(wide(wideName), nullptr, 0);
+    if (needed == 0) {
+      value.clear();
+      return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    }
+    std::vector<wchar_t> buffer(needed, L'\0');
+    DWORD length = GetEnvironmentVariableW(wide(wideName), buffer.data(), needed);
+    if (length < needed) {
+      value.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      return true;
+    }
+    // The value grew between the two calls: ask again.
+  }
+}
 
 namespace {
 
@@ -45,10 +87,6 @@ DWORD WINAPI threadTrampoline(LPVOID parameter) {
   ThreadStart start = *static_cast<ThreadStart*>(parameter);
   delete static_cast<ThreadStart*>(parameter);
   return start.routine(start.parameter);
-}
-
-const wchar_t* wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
 // The ANSI code page's bytes for text, refusing a conversion that would put
@@ -110,27 +148,6 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
 }
 
 const WideTextServices kWideText = {toAnsi, shortPath};
-
-// Reads a variable in UTF-16, so that no character is lost before the
-// launcher decides how the value is carried. False when it is unset.
-bool readWideVariable(const char* name, std::u16string& value) {
-  std::u16string wideName(name, name + strlen(name));  // the names are ASCII
-  for (;;) {
-    SetLastError(ERROR_SUCCESS);
-    DWORD needed = GetEnvironmentVariableW(wide(wideName), nullptr, 0);
-    if (needed == 0) {
-      value.clear();
-      return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    }
-    std::vector<wchar_t> buffer(needed, L'\0');
-    DWORD length = GetEnvironmentVariableW(wide(wideName), buffer.data(), needed);
-    if (length < needed) {
-      value.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
-      return true;
-    }
-    // The value grew between the two calls: ask again.
-  }
-}
 
 // Hands text over as GetEnvironmentVariable does: copied with its terminator
 // when it fits in size bytes (returning its length), else the size needed.
@@ -301,13 +318,10 @@ namespace {
 // in UTF-16, so that no character is lost before the launcher decides how
 // the result is carried. ERROR_FILE_NOT_FOUND when it has no form.
 LONG readExpandedValue(HKEY key, const char* name, std::string& bytes) {
-  int length = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-  if (length <= 0) {
+  std::u16string wideName;
+  if (!fromAnsi(name, wideName)) {
     return ERROR_FILE_NOT_FOUND;
   }
-  std::vector<wchar_t> nameBuffer(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, name, -1, nameBuffer.data(), length);
-  std::u16string wideName(reinterpret_cast<const char16_t*>(nameBuffer.data()));
   std::vector<wchar_t> stored;
   for (;;) {
     DWORD type = 0;
@@ -372,20 +386,7 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
   if (type != nullptr) {
     *type = REG_SZ;
   }
-  unsigned long needed = static_cast<unsigned long>(bytes.size());
-  if (data == nullptr) {
-    if (size != nullptr) {
-      *size = needed;
-    }
-    return ERROR_SUCCESS;
-  }
-  if (capacity < needed) {
-    *size = needed;
-    return ERROR_MORE_DATA;
-  }
-  std::memcpy(data, bytes.data(), needed);
-  *size = needed;
-  return ERROR_SUCCESS;
+  return answerValueQuery(bytes, data, capacity, size);
 }
 
 // --- Files and folders ----------------------------------------------------
@@ -416,14 +417,9 @@ bool closeFile(FileHandle file) { return fclose(static_cast<FILE*>(file)) == 0; 
 FileHandle createPrivateFile(const char* path) { return fopen(path, "wb"); }
 
 bool shortPathName(const char* path, std::string& shortBytes) {
-  int size = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-  if (size <= 0) {
-    return false;
-  }
-  std::vector<wchar_t> widePath(size);
-  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, widePath.data(), size);
+  std::u16string widePath;
   std::u16string shortForm;
-  return shortPath(reinterpret_cast<const char16_t*>(widePath.data()), shortForm) &&
+  return fromAnsi(path, widePath, true) && shortPath(widePath, shortForm) &&
          toAnsi(shortForm, shortBytes);
 }
 
@@ -461,22 +457,19 @@ EntryType pathType(const char* path) {
 DirectoryHandle openDirectory(const char* folder) {
   // The folder's own path is already in the code page (the scan built it
   // from names that convert exactly), so it goes over as it is.
-  std::string pattern = std::string(folder) + "*";
-  int size = MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, nullptr, 0);
-  if (size <= 0) {
+  std::u16string widePattern;
+  if (!fromAnsi((std::string(folder) + "*").c_str(), widePattern)) {
     return nullptr;
   }
-  std::vector<wchar_t> widePattern(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, pattern.c_str(), -1, widePattern.data(), size);
 
   DirectoryListing* listing = new DirectoryListing();
   // The basic level leaves out the short names, which only a few entries
   // need (asked for one by one), and the large fetch reads the folder in
   // fewer calls. Systems older than Windows 7 refuse both.
-  listing->find = FindFirstFileExW(widePattern.data(), FindExInfoBasic, &listing->data,
+  listing->find = FindFirstFileExW(wide(widePattern), FindExInfoBasic, &listing->data,
                                    FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (listing->find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
-    listing->find = FindFirstFileExW(widePattern.data(), FindExInfoStandard, &listing->data,
+    listing->find = FindFirstFileExW(wide(widePattern), FindExInfoStandard, &listing->data,
                                      FindExSearchNameMatch, nullptr, 0);
   }
   if (listing->find == INVALID_HANDLE_VALUE) {
@@ -484,8 +477,7 @@ DirectoryHandle openDirectory(const char* folder) {
     return nullptr;
   }
   listing->pending = true;
-  listing->folder.assign(reinterpret_cast<const char16_t*>(widePattern.data()),
-                         static_cast<std::size_t>(size) - 2);  // without "*" and its end
+  listing->folder = widePattern.substr(0, widePattern.size() - 1);  // without the "*"
   return listing;
 }
 

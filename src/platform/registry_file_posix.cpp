@@ -3,7 +3,6 @@
 // not define the Java vendor's key, the key is answered from the machine's
 // own Java runtime, so the launcher runs on a machine with only a JDK.
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "platform/expanded_text.h"
@@ -11,6 +10,7 @@
 #include "platform/outside_path.h"
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
+#include "platform/registry_answer.h"
 #include "platform/registry_export_parser.h"
 #include "platform/registry_keys.h"
 #include "platform/registry_tree.h"
@@ -137,32 +137,15 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
   if (value == nullptr) {
     return static_cast<long>(kErrorFileNotFound);
   }
-  std::string expanded;
   bool expandable = value->type == kRegExpandSz;
-  if (expandable) {
-    expanded = expandedText(value->bytes);
-  }
-  const std::string& bytes = expandable ? expanded : value->bytes;
   if (type != nullptr) {
     *type = expandable ? kRegSz : value->type;
   }
-  unsigned long needed = static_cast<unsigned long>(bytes.size());
-  if (data == nullptr) {
-    if (size != nullptr) {
-      *size = needed;
-    }
-    return 0;
-  }
-  if (size == nullptr) {
+  if (data != nullptr && size == nullptr) {
     return static_cast<long>(kErrorInvalidParameter);
   }
-  if (*size < needed) {
-    *size = needed;
-    return static_cast<long>(kErrorMoreData);
-  }
-  std::memcpy(data, bytes.data(), needed);
-  *size = needed;
-  return 0;
+  return answerValueQuery(expandable ? expandedText(value->bytes) : value->bytes, data,
+                          size != nullptr ? *size : 0, size);
 }
 
 }  // namespace platform

@@ -5,13 +5,14 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/blank_text.h"
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
 #include "platform/trace_stream.h"
+#include "platform/wide_text_win.h"
 
 namespace platform {
 
@@ -20,8 +21,8 @@ namespace {
 // The trace file for appending, taken only when it is a disk file or a
 // character device (a console, NUL): a pipe would hold the launch up.
 // INVALID_HANDLE_VALUE otherwise.
-HANDLE openTraceFile(const std::vector<wchar_t>& path) {
-  HANDLE file = CreateFileW(path.data(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+HANDLE openTraceFile(const std::u16string& path) {
+  HANDLE file = CreateFileW(wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return file;
@@ -38,7 +39,7 @@ HANDLE openTraceFile(const std::vector<wchar_t>& path) {
 // print would be lost. Point the process's standard handles, and the C
 // runtime's descriptors 1 and 2, at the trace file. The VM's own runtime
 // library reads the standard handles when it is loaded, which is later.
-void sendStandardOutputTo(const std::vector<wchar_t>& path) {
+void sendStandardOutputTo(const std::u16string& path) {
   HANDLE file = openTraceFile(path);
   if (file == INVALID_HANDLE_VALUE) {
     return;
@@ -77,9 +78,9 @@ bool isImageForAnotherMachine(const char* path) {
   return machine != IMAGE_FILE_MACHINE_I386;
 }
 
-// Opens path (UTF-16, terminated) as the trace's output and the process's
+// Opens path as the trace's output and the process's
 // standard output and standard error.
-bool openWideTraceOutput(const std::vector<wchar_t>& path) {
+bool openWideTraceOutput(const std::u16string& path) {
   closeTraceOutput();
   HANDLE file = openTraceFile(path);
   if (file == INVALID_HANDLE_VALUE) {
@@ -108,27 +109,13 @@ bool openTraceOutput(const char* path) {
     adoptTraceStream(stderr, true);
     return true;
   }
-  int size = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
-  if (size <= 0) {
-    return false;
-  }
-  std::vector<wchar_t> widePath(static_cast<std::size_t>(size));
-  MultiByteToWideChar(CP_ACP, 0, path, -1, widePath.data(), size);
-  return openWideTraceOutput(widePath);
+  std::u16string widePath;
+  return fromAnsi(path, widePath) && openWideTraceOutput(widePath);
 }
 
 bool openTraceOutputNamedBy(const char* variable) {
-  std::vector<wchar_t> name(variable, variable + strlen(variable) + 1);  // the names are ASCII
-  DWORD needed = GetEnvironmentVariableW(name.data(), nullptr, 0);
-  if (needed <= 1) {
-    return false;  // unset or empty
-  }
-  std::vector<wchar_t> path(needed, L'\0');
-  DWORD length = GetEnvironmentVariableW(name.data(), path.data(), needed);
-  if (length == 0 || length >= needed) {
-    return false;
-  }
-  return openWideTraceOutput(path);
+  std::u16string path;
+  return readWideVariable(variable, path) && !path.empty() && openWideTraceOutput(path);
 }
 
 unsigned long currentProcessId() { return GetCurrentProcessId(); }

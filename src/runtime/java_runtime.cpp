@@ -34,7 +34,7 @@ bool copyIfFits(const std::string& text, char* buffer, std::size_t capacity) {
 
 // Empties a path that is not absolute; an empty one stays as it is.
 void refuseRelative(const char* what, char* path) {
-  if (path[0] != '\0' && !outside_path::isAbsolute(path, conventions::kPathStyle)) {
+  if (outside_path::judgePath(path, conventions::kPathStyle) == outside_path::Refusal::Relative) {
     launchObserver().pathRefused(what, path, outside_path::Refusal::Relative);
     path[0] = '\0';
   }

@@ -7,6 +7,7 @@
 #include "platform/conventions.h"
 #include "platform/platform.h"
 #include "platform/product_names.h"
+#include "vmconfig/path_list_entry.h"
 
 std::string classPath;
 
@@ -109,17 +110,12 @@ void scanDirectory(const std::string& dir, const std::string& markDir, bool plai
   platform::closeDirectory(listing);
 }
 
-// The runtime home's entry with its separator. A home whose path holds the
-// separator is named by its short form, which has none; without one it is
-// left out rather than split.
+// The runtime home's entry with its separator: by its short form when its
+// path holds the separator, left out rather than split when it has none.
 std::string runtimeHomeEntry(const std::string& javaHome) {
-  std::string entry = javaHome;
-  if (outside_path::holdsListSeparator(javaHome, conventions::kPathStyle)) {
-    if (!platform::shortPathName(javaHome.c_str(), entry) ||
-        outside_path::holdsListSeparator(entry, conventions::kPathStyle)) {
-      launchObserver().pathRefused("runtime home", javaHome, outside_path::Refusal::ListSeparator);
-      return std::string();
-    }
+  std::string entry = wholeInPathList(javaHome, "runtime home");
+  if (entry.empty() && !javaHome.empty()) {
+    return std::string();
   }
   return entry + conventions::kListSeparator;
 }

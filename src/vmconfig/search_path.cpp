@@ -6,6 +6,7 @@
 #include "platform/conventions.h"
 #include "platform/platform.h"
 #include "runtime/registry_text.h"
+#include "vmconfig/path_list_entry.h"
 
 namespace {
 constexpr unsigned long kQuickTimeBufferSize = 1024;
@@ -39,12 +40,13 @@ std::string findQuickTimeBase() {
   platform::RegKey quickTimeKey = nullptr;
   if (observed::regOpenKey("SOFTWARE\\Apple Computer, Inc.\\QuickTime", &quickTimeKey) == 0 &&
       readRegistryText(quickTimeKey, "QTExtDir", buffer, sizeof buffer)) {
-    if (outside_path::isAbsolute(buffer, conventions::kPathStyle)) {
+    outside_path::Refusal why = outside_path::judgePath(buffer, conventions::kPathStyle);
+    // One holding the list separator is still a folder: findQuickTimeDir
+    // gives it by its short form.
+    if (why == outside_path::Refusal::None || why == outside_path::Refusal::ListSeparator) {
       return buffer;  // exactly as stored, no separator added
     }
-    launchObserver().pathRefused(
-        "QTExtDir", buffer,
-        buffer[0] == '\0' ? outside_path::Refusal::Empty : outside_path::Refusal::Relative);
+    launchObserver().pathRefused("QTExtDir", buffer, why);
   }
 
   // No usable registry value: the folder under the program files folder.
@@ -64,19 +66,7 @@ std::string findQuickTimeBase() {
 }  // namespace
 
 std::string findQuickTimeDir() {
-  std::string quickTimeDir = findQuickTimeBase();
   // A separator inside the folder's path would cut its class-path and
-  // library-path entries in two: its short form has none, else it is left
-  // out.
-  if (outside_path::holdsListSeparator(quickTimeDir, conventions::kPathStyle)) {
-    std::string shortForm;
-    if (platform::shortPathName(quickTimeDir.c_str(), shortForm) &&
-        !outside_path::holdsListSeparator(shortForm, conventions::kPathStyle)) {
-      return shortForm;
-    }
-    launchObserver().pathRefused("QuickTime folder", quickTimeDir,
-                                 outside_path::Refusal::ListSeparator);
-    return std::string();
-  }
-  return quickTimeDir;
+  // library-path entries in two.
+  return wholeInPathList(findQuickTimeBase(), "QuickTime folder");
 }

@@ -660,12 +660,9 @@ void denyListing(const std::string& folder) {
 void addSpecialFile(const std::string& path) { makeNode(normalise(path), NodeKind::Special); }
 
 void setWideOnlyName(const std::string& path, const std::string& shortName) {
-  std::string full = normalise(path);
-  Node& node = state.nodes[full];
-  node.wideName = true;
-  node.shortName = shortName;
+  state.nodes[normalise(path)].wideName = true;
   if (!shortName.empty()) {
-    state.shortNames[join(parentOf(full, nullptr), shortName)] = full;
+    setShortName(path, shortName);
   }
 }
 
