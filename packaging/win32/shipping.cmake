@@ -117,8 +117,20 @@ endif()
 # folder lies inside the source folder. Code optimised at link time gets its
 # debug information there, so the link takes -g and the maps as well.
 set(path_maps "-ffile-prefix-map=${CMAKE_SOURCE_DIR}=." "-ffile-prefix-map=${CMAKE_BINARY_DIR}=.")
-get_target_property(linked Veltrana LINK_LIBRARIES)
-foreach(target Veltrana ${linked})
+# Every library of ours the executable links, directly or through another.
+set(linked)
+set(pending Veltrana)
+while(pending)
+  list(POP_FRONT pending target)
+  if(TARGET ${target} AND NOT target IN_LIST linked)
+    list(APPEND linked ${target})
+    get_target_property(below ${target} LINK_LIBRARIES)
+    if(below)
+      list(APPEND pending ${below})
+    endif()
+  endif()
+endwhile()
+foreach(target ${linked})
   if(TARGET ${target})
     target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections -fno-exceptions
                                              ${path_maps})

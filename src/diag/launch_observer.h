@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "platform/outside_path.h"
 #include "platform/platform.h"
+#include "rules/outside_path.h"
 
 // Where the Java runtime the launch uses was found.
 enum class RuntimeSource {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "diag/launch_observer.h"
-#include "platform/conventions.h"
 #include "platform/platform.h"
-#include "platform/product_names.h"
+#include "rules/conventions.h"
+#include "rules/product_names.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "launcher/instance_guard.h"
 
-#include "platform/product_names.h"
+#include "rules/product_names.h"
 
 platform::MutexHandle instanceMutex = nullptr;
 

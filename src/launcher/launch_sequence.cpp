@@ -2,9 +2,9 @@
 
 #include "diag/launch_observer.h"
 #include "launcher/instance_guard.h"
-#include "platform/ansi_text.h"
-#include "platform/conventions.h"
 #include "platform/platform.h"
+#include "rules/ansi_text.h"
+#include "rules/conventions.h"
 #include "runtime/java_runtime.h"
 #include "trace/launch_trace.h"
 #include "trace/vm_output_capture.h"

@@ -6,10 +6,10 @@
 #include "diag/launch_observer.h"
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
-#include "platform/ansi_text.h"
-#include "platform/conventions.h"
 #include "platform/platform.h"
-#include "platform/registry_keys.h"
+#include "rules/ansi_text.h"
+#include "rules/conventions.h"
+#include "rules/registry_keys.h"
 #include "runtime/registry_text.h"
 
 char jreCurrentVersion[kJreCurrentVersionSize];

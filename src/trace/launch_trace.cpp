@@ -2,11 +2,11 @@
 
 #include <map>
 
-#include "platform/blank_text.h"
-#include "platform/conventions.h"
 #include "platform/platform.h"
-#include "platform/product_names.h"
 #include "platform/trace_outlet.h"
+#include "rules/blank_text.h"
+#include "rules/conventions.h"
+#include "rules/product_names.h"
 #include "trace/java_exception_name.h"
 #include "trace/trace_lines.h"
 

@@ -3,12 +3,12 @@
 #include <atomic>
 
 #include "diag/session_log.h"
-#include "platform/blank_text.h"
-#include "platform/conventions.h"
-#include "platform/outside_path.h"
 #include "platform/platform.h"
-#include "platform/product_names.h"
 #include "platform/trace_outlet.h"
+#include "rules/blank_text.h"
+#include "rules/conventions.h"
+#include "rules/outside_path.h"
+#include "rules/product_names.h"
 #include "trace/spin_lock.h"
 
 #ifndef VELTRANA_VERSION_TEXT

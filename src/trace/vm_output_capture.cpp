@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/blank_text.h"
 #include "platform/trace_outlet.h"
+#include "rules/blank_text.h"
 #include "trace/launch_trace.h"
 #include "trace/spin_lock.h"
 #include "trace/trace_lines.h"

@@ -6,7 +6,7 @@
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
 #include "platform/platform.h"
-#include "platform/product_names.h"
+#include "rules/product_names.h"
 #include "vm/modified_utf8.h"
 
 namespace {

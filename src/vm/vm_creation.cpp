@@ -2,10 +2,10 @@
 
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
-#include "platform/ansi_text.h"
-#include "platform/conventions.h"
 #include "platform/platform.h"
-#include "platform/product_names.h"
+#include "rules/ansi_text.h"
+#include "rules/conventions.h"
+#include "rules/product_names.h"
 
 namespace {
 constexpr unsigned long kProfileBufferSize = 260;

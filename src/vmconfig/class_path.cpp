@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "diag/launch_observer.h"
-#include "platform/conventions.h"
 #include "platform/platform.h"
-#include "platform/product_names.h"
+#include "rules/conventions.h"
+#include "rules/product_names.h"
 #include "vmconfig/path_list_entry.h"
 
 std::string classPath;

@@ -1,6 +1,6 @@
 #include "vmconfig/library_path.h"
 
-#include "platform/conventions.h"
+#include "rules/conventions.h"
 
 std::string buildLibraryPath(const std::string& installDir, const std::string& searchPath,
                              const std::string& quickTimeDir) {

@@ -1,9 +1,9 @@
 #include "vmconfig/path_list_entry.h"
 
 #include "diag/launch_observer.h"
-#include "platform/conventions.h"
-#include "platform/outside_path.h"
 #include "platform/platform.h"
+#include "rules/conventions.h"
+#include "rules/outside_path.h"
 
 std::string wholeInPathList(const std::string& path, const char* what) {
   if (!outside_path::holdsListSeparator(path, conventions::kPathStyle)) {

@@ -5,11 +5,11 @@
 #include "diag/launch_observer.h"
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
-#include "platform/ansi_text.h"
-#include "platform/conventions.h"
-#include "platform/outside_path.h"
 #include "platform/platform.h"
-#include "platform/product_names.h"
+#include "rules/ansi_text.h"
+#include "rules/conventions.h"
+#include "rules/outside_path.h"
+#include "rules/product_names.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include "diag/launch_observer.h"
 #include "diag/observed_platform.h"
-#include "platform/ansi_text.h"
-#include "platform/conventions.h"
 #include "platform/platform.h"
+#include "rules/ansi_text.h"
+#include "rules/conventions.h"
 #include "runtime/registry_text.h"
 #include "vmconfig/path_list_entry.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/utf8_text.h"
+#include "rules/utf8_text.h"
 #include "vm/modified_utf8.h"
 
 namespace {

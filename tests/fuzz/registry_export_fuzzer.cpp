@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/registry_export_parser.h"
+#include "platform/posix/registry/registry_export_parser.h"
 
 namespace {
 

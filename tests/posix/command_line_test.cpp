@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 #include "posix_test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 #include "posix_test_support.h"
 #include "runtime/java_runtime.h"
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 
 void PosixLayerTest::SetUp() {
   const char* base = getenv("TMPDIR");

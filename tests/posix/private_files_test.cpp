@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 #include "posix_test_support.h"
 #include "vmconfig/class_path.h"
 #include "vmconfig/policy_file.h"

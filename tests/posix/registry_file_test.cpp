@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 #include "posix_test_support.h"
 #include "runtime/java_runtime.h"
 #include "runtime/registry_text.h"

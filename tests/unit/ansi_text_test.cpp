@@ -1,6 +1,6 @@
 // The separator search over ANSI text, under a single-byte code page (1252:
 // no byte leads) and a double-byte one (932).
-#include "platform/ansi_text.h"
+#include "rules/ansi_text.h"
 
 #include <gtest/gtest.h>
 

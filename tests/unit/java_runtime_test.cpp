@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "launcher_fixture.h"
-#include "platform/outside_path.h"
 #include "recording_observer.h"
+#include "rules/outside_path.h"
 #include "runtime/registry_text.h"
 
 namespace {

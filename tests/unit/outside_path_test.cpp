@@ -1,6 +1,6 @@
 // The rule every path from the registry, the environment or a listing
 // passes, for both platforms' styles.
-#include "platform/outside_path.h"
+#include "rules/outside_path.h"
 
 #include <gtest/gtest.h>
 

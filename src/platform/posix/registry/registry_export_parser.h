@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/registry_tree.h"
+#include "platform/posix/registry/registry_tree.h"
 
 namespace registry {
 

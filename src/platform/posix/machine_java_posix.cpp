@@ -1,13 +1,13 @@
-#include "platform/machine_java_posix.h"
+#include "platform/posix/machine_java_posix.h"
 
 #include <sys/stat.h>
 
 #include <cstdlib>
 
-#include "platform/blank_text.h"
-#include "platform/conventions.h"
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 #include "platform/trace_outlet.h"
+#include "rules/blank_text.h"
+#include "rules/conventions.h"
 
 namespace platform {
 

@@ -5,17 +5,17 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/expanded_text.h"
-#include "platform/machine_java_posix.h"
-#include "platform/outside_path.h"
+#include "platform/common/expanded_text.h"
+#include "platform/common/registry_answer.h"
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
-#include "platform/registry_answer.h"
-#include "platform/registry_export_parser.h"
-#include "platform/registry_keys.h"
-#include "platform/registry_tree.h"
+#include "platform/posix/machine_java_posix.h"
+#include "platform/posix/platform_posix.h"
+#include "platform/posix/registry/registry_export_parser.h"
+#include "platform/posix/registry/registry_tree.h"
 #include "platform/trace_outlet.h"
-#include "platform/utf8_text.h"
+#include "rules/outside_path.h"
+#include "rules/registry_keys.h"
+#include "rules/utf8_text.h"
 
 namespace platform {
 

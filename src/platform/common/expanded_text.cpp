@@ -1,4 +1,4 @@
-#include "platform/expanded_text.h"
+#include "platform/common/expanded_text.h"
 
 namespace platform {
 

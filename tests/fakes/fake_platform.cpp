@@ -8,11 +8,11 @@
 #include <memory>
 #include <set>
 
-#include "platform/ansi_path.h"
-#include "platform/ansi_text.h"
-#include "platform/expanded_text.h"
-#include "platform/listed_name.h"
-#include "platform/utf8_text.h"
+#include "platform/common/expanded_text.h"
+#include "platform/windows/ansi_path.h"
+#include "platform/windows/listed_name.h"
+#include "rules/ansi_text.h"
+#include "rules/utf8_text.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 #include "platform/trace_outlet.h"
 
 namespace platform {

@@ -11,8 +11,8 @@
 
 #include <string>
 
-#include "platform/ansi_path.h"
 #include "platform/platform.h"
+#include "platform/windows/ansi_path.h"
 
 namespace platform {
 

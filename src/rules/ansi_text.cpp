@@ -1,4 +1,4 @@
-#include "platform/ansi_text.h"
+#include "rules/ansi_text.h"
 
 namespace ansi_text {
 

@@ -1,4 +1,4 @@
-#include "platform/registry_tree.h"
+#include "platform/posix/registry/registry_tree.h"
 
 namespace registry {
 

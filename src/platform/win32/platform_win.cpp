@@ -14,12 +14,12 @@
 #include <map>
 #include <vector>
 
-#include "platform/ansi_path.h"
-#include "platform/ansi_text.h"
-#include "platform/listed_name.h"
+#include "platform/common/registry_answer.h"
 #include "platform/platform.h"
-#include "platform/registry_answer.h"
-#include "platform/wide_text_win.h"
+#include "platform/win32/wide_text_win.h"
+#include "platform/windows/ansi_path.h"
+#include "platform/windows/listed_name.h"
+#include "rules/ansi_text.h"
 
 namespace platform {
 

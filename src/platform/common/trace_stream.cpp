@@ -1,4 +1,4 @@
-#include "platform/trace_stream.h"
+#include "platform/common/trace_stream.h"
 
 #include <chrono>
 

@@ -1,8 +1,8 @@
-#include "platform/listed_name.h"
+#include "platform/windows/listed_name.h"
 
-#include "platform/outside_path.h"
 #include "platform/trace_outlet.h"
-#include "platform/utf8_text.h"
+#include "rules/outside_path.h"
+#include "rules/utf8_text.h"
 
 namespace platform {
 

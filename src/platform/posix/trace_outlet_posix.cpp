@@ -5,9 +5,9 @@
 
 #include <cstdlib>
 
+#include "platform/common/trace_stream.h"
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
-#include "platform/trace_stream.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 // the named mutex (lock_file_mutex_posix), the message box
 // (message_box_posix), TEMP (private_folder_posix) and the wide command line
 // (command_line_posix).
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/outside_path.h"
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
-#include "platform/utf8_text.h"
+#include "rules/outside_path.h"
+#include "rules/utf8_text.h"
 
 namespace platform {
 

@@ -1,9 +1,9 @@
-#include "platform/ansi_path.h"
+#include "platform/windows/ansi_path.h"
 
 #include <cctype>
 
 #include "platform/trace_outlet.h"
-#include "platform/utf8_text.h"
+#include "rules/utf8_text.h"
 
 namespace platform {
 

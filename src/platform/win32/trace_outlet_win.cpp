@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/blank_text.h"
+#include "platform/common/trace_stream.h"
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
-#include "platform/trace_stream.h"
-#include "platform/wide_text_win.h"
+#include "platform/win32/wide_text_win.h"
+#include "rules/blank_text.h"
 
 namespace platform {
 

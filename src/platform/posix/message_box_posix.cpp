@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
-#include "platform/product_names.h"
+#include "platform/posix/platform_posix.h"
+#include "rules/product_names.h"
 
 extern char** environ;
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
-#include "platform/utf8_text.h"
+#include "platform/posix/platform_posix.h"
+#include "rules/utf8_text.h"
 
 namespace platform {
 

@@ -1,8 +1,8 @@
-#include "platform/outside_path.h"
+#include "rules/outside_path.h"
 
 #include <cctype>
 
-#include "platform/utf8_text.h"
+#include "rules/utf8_text.h"
 
 namespace outside_path {
 

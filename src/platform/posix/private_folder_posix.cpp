@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/platform_posix.h"
+#include "platform/posix/platform_posix.h"
 
 namespace platform {
 

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/process_start_posix.h"
+
 namespace platform {
 
 // Win32 codes for the cases where no errno value says the same.
@@ -18,17 +20,9 @@ constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
 // The calling thread's errno as its last error.
 void setErrnoAsLastError();
 
-// Before the launcher opens anything: puts /dev/null on each of the
-// standard descriptors 0, 1 and 2 that is closed, and notes the folder the
-// launcher was started in.
-void prepareProcess();
-
 // The folder the launcher was started in (the current folder when
 // prepareProcess has not run), or empty when it cannot be told.
 std::string startedIn();
-
-// Keeps the process's arguments for splitCommandLine (decoded from UTF-8).
-void setCommandLine(int argc, char** argv);
 
 // True when path is a real folder (not a symbolic link) owned by owner that
 // neither its group nor others may write to. Otherwise false, with the last

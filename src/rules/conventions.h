@@ -11,7 +11,7 @@
 #define VELTRANA_WINDOWS_CONVENTIONS 1
 #endif
 
-#include "platform/outside_path.h"
+#include "rules/outside_path.h"
 
 namespace conventions {
 

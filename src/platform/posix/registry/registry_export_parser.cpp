@@ -1,10 +1,10 @@
-#include "platform/registry_export_parser.h"
+#include "platform/posix/registry/registry_export_parser.h"
 
 #include <vector>
 
-#include "platform/blank_text.h"
 #include "platform/platform.h"
-#include "platform/utf8_text.h"
+#include "rules/blank_text.h"
+#include "rules/utf8_text.h"
 
 namespace registry {
 
