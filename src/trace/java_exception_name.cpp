@@ -8,7 +8,9 @@ std::string pendingExceptionClass(JNIEnv* env) {
   env->ExceptionClear();
   std::string name = "(class not known)";
   jclass thrownClass = env->GetObjectClass(thrown);
-  jclass classClass = thrownClass != nullptr ? env->GetObjectClass(thrownClass) : nullptr;
+  // By name, not as the class of the class object: a VM may resolve
+  // Class's own methods only once Class has been looked up by name.
+  jclass classClass = thrownClass != nullptr ? env->FindClass("java/lang/Class") : nullptr;
   jmethodID getName = classClass != nullptr
                           ? env->GetMethodID(classClass, "getName", "()Ljava/lang/String;")
                           : nullptr;
