@@ -1,0 +1,70 @@
+"""The launcher on a real Java VM (Avian for 32-bit Windows) under Wine."""
+
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+
+from wine_harness import JRE, ROOT, WineTestCase, host_path, load_config, run_tests, work_file
+
+SKIP = 77
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def avian_folder():
+    """The VM's folder beside the source tree, its files checked; None when absent."""
+    folder = os.path.join(load_config()["source"], "..", "shared", "avian-win32")
+    if not os.path.isdir(folder):
+        return None
+    with open(os.path.join(folder, "SHA256SUMS")) as f:
+        for line in f:
+            digest, name = line.split()
+            with open(os.path.join(folder, name), "rb") as g:
+                if hashlib.sha256(g.read()).hexdigest() != digest:
+                    sys.exit(f"{name} does not match SHA256SUMS")
+    return folder
+
+
+def build_application(folder):
+    classes = work_file("realvm-classes")
+    shutil.rmtree(classes, ignore_errors=True)
+    subprocess.run(["javac", "-source", "8", "-target", "8", "-nowarn", "-bootclasspath",
+                    os.path.join(folder, "classpath.jar"), "-d", classes,
+                    os.path.join(HERE, "realvm", "com", "kvn", "vt", "Veltrana.java")],
+                   check=True, stderr=subprocess.DEVNULL)
+    jar = work_file("realvm-Veltrana.jar")
+    subprocess.run(["jar", "cf", jar, "-C", classes, "."], check=True)
+    return jar
+
+
+class RealVm(WineTestCase):
+    def setUp(self):
+        super().setUp()
+        folder = self.install()
+        shutil.copyfile(JAR, host_path(folder + "\\Veltrana.jar"))
+        home = ROOT + "\\rt\\" + JRE
+        self.runtime(home, vm=None, support=None)
+        shutil.copyfile(os.path.join(AVIAN, "jvm.dll"), host_path(home + "\\bin\\client\\jvm.dll"))
+        self.set_registry(maker_java_home=ROOT + "\\rt")
+
+    def test_exception_from_main_is_named_and_exit_codes_hold(self):
+        run = self.launch(arguments="throw", env={"VELTRANA_TRACE": ROOT + "\\trace.txt"})
+        self.assertEqual(run.exit_code, 0)
+        trace = self.read(ROOT + "\\trace.txt").decode("latin-1")
+        self.assertIn("args 1", trace)  # the program's output lands in the trace
+        self.assertIn("pending exception java.lang.IllegalStateException", trace)
+        self.assertIn("IllegalStateException: boom", trace)
+        self.assertIn("exit code 0", trace)
+        self.assertEqual(self.launch(arguments="exit3").exit_code, 3)
+        self.assertEqual(self.launch().exit_code, 0)
+
+
+if __name__ == "__main__":
+    load_config()
+    AVIAN = avian_folder()
+    if AVIAN is None:
+        print("SKIP: no ../shared/avian-win32 beside the source tree; the real-VM tests need it")
+        sys.exit(SKIP)
+    JAR = build_application(AVIAN)
+    run_tests()
