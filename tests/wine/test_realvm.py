@@ -26,23 +26,30 @@ def avian_folder():
     return folder
 
 
-def build_application(folder):
-    classes = work_file("realvm-classes")
+def build_archive(folder, source, name):
+    classes = work_file("realvm-classes-" + name)
     shutil.rmtree(classes, ignore_errors=True)
     subprocess.run(["javac", "-source", "8", "-target", "8", "-nowarn", "-bootclasspath",
                     os.path.join(folder, "classpath.jar"), "-d", classes,
-                    os.path.join(HERE, "realvm", "com", "kvn", "vt", "Veltrana.java")],
+                    os.path.join(HERE, "realvm", *source.split("/"))],
                    check=True, stderr=subprocess.DEVNULL)
-    jar = work_file("realvm-Veltrana.jar")
+    jar = work_file("realvm-" + name)
     subprocess.run(["jar", "cf", jar, "-C", classes, "."], check=True)
     return jar
+
+
+def said(run_output, key):
+    return [line[len(key) + 1:] for line in run_output.splitlines()
+            if line == key or line.startswith(key + " ")]
 
 
 class RealVm(WineTestCase):
     def setUp(self):
         super().setUp()
-        folder = self.install()
+        folder = self.install(lib=())
         shutil.copyfile(JAR, host_path(folder + "\\Veltrana.jar"))
+        os.makedirs(host_path(folder + "\\lib\\a\\b\\c"))
+        shutil.copyfile(DEEP, host_path(folder + "\\lib\\a\\b\\c\\deep.jar"))
         home = ROOT + "\\rt\\" + JRE
         self.runtime(home, vm=None, support=None)
         shutil.copyfile(os.path.join(AVIAN, "jvm.dll"), host_path(home + "\\bin\\client\\jvm.dll"))
@@ -59,6 +66,27 @@ class RealVm(WineTestCase):
         self.assertEqual(self.launch(arguments="exit3").exit_code, 3)
         self.assertEqual(self.launch().exit_code, 0)
 
+    def test_arguments_class_path_and_heap_limit(self):
+        arguments = 'plain "two words" "" "q\\"uote" a\\\\b "c\\\\\\"d" Grüße 日本 😀'
+        expected = ["plain", "two words", "", 'q"uote', "a\\\\b", 'c\\"d', "Grüße", "日本", "😀"]
+        run = self.launch(arguments=arguments, env={"VELTRANA_TRACE": ROOT + "\\trace.txt"})
+        self.assertEqual(run.exit_code, 0)
+        out = self.read(ROOT + "\\trace.txt").decode("latin-1")
+        units = [" ".join(f"{int.from_bytes(a.encode('utf-16-be')[i:i + 2], 'big'):x}"
+                          for i in range(0, len(a.encode("utf-16-be")), 2)) for a in expected]
+        self.assertEqual([u.strip() for u in said(out, "arg")] + said(out, "args"),
+                         units + [str(len(expected))])
+        self.assertEqual(said(out, "max"), [str(512 * 1024 * 1024)])
+        option = [l for l in out.splitlines() if "VM option 1: -Djava.class.path=" in l][0]
+        self.assertEqual(said(out, "cp"), [option.split("-Djava.class.path=", 1)[1]])
+        for stage in range(1, 11):
+            self.assertIn(f"stage {stage} ended", out)
+
+    def test_class_from_deep_lib_archive_runs(self):
+        run = self.launch(arguments="lib", env={"VELTRANA_TRACE": ROOT + "\\trace.txt"})
+        self.assertEqual(run.exit_code, 0)
+        self.assertIn("deep class ran", self.read(ROOT + "\\trace.txt").decode("latin-1"))
+
 
 if __name__ == "__main__":
     load_config()
@@ -66,5 +94,6 @@ if __name__ == "__main__":
     if AVIAN is None:
         print("SKIP: no ../shared/avian-win32 beside the source tree; the real-VM tests need it")
         sys.exit(SKIP)
-    JAR = build_application(AVIAN)
+    JAR = build_archive(AVIAN, "com/kvn/vt/Veltrana.java", "Veltrana.jar")
+    DEEP = build_archive(AVIAN, "deep/Deep.java", "deep.jar")
     run_tests()
