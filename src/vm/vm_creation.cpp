@@ -69,7 +69,13 @@ void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std:
     observed::setCurrentDirectory(profile);
   }
 
-  if (createJavaVmEntry(vm, reinterpret_cast<void**>(env), &initArgs) < 0) {
+  *vm = nullptr;
+  *env = nullptr;
+  // A VM that reports success but hands back no VM or no environment has
+  // not been created in any sense the launch can use: calling through a
+  // null pointer would end the process without a word.
+  if (createJavaVmEntry(vm, reinterpret_cast<void**>(env), &initArgs) < 0 || *vm == nullptr ||
+      *env == nullptr) {
     logLaunchError("Can't create Java VM ", true);
   }
 }

@@ -39,6 +39,31 @@ class FatalErrorTest(unittest.TestCase):
         self.remove_every_runtime()
         self.assert_fatal(self.inst.run(), "Can't locate JRE[Java Runtime Environment]")
 
+    def test_trace_into_a_pipe_whose_reader_has_gone(self):
+        # The launcher's own writes fail instead of raising SIGPIPE: a fatal
+        # report still ends with exit 1 and its log entry, and a working
+        # launch still runs the application.
+        self.inst.env["VELTRANA_TRACE"] = "1"
+        for fatal in (False, True):
+            with self.subTest(fatal=fatal):
+                if fatal:
+                    self.remove_every_runtime()
+                reader, writer = os.pipe()
+                os.close(reader)
+                try:
+                    completed = subprocess.run(self.inst._argv([]), env=self.inst.env,
+                                               cwd=self.inst.root, stdin=subprocess.DEVNULL,
+                                               stdout=subprocess.PIPE, stderr=writer, timeout=60)
+                finally:
+                    os.close(writer)
+                if fatal:
+                    self.assertEqual(completed.returncode, 1)
+                    self.assertEqual(self.inst.session_log_texts(), [
+                        "Fatal Error Launching: Can't locate JRE[Java Runtime Environment]"])
+                else:
+                    self.assertEqual(completed.returncode, 0)
+                    self.assertIn(b"report=begin", completed.stdout)
+
     def test_vendor_key_naming_a_missing_version(self):
         self.remove_every_runtime()
         self.inst.write_registry(

@@ -270,8 +270,8 @@ jint JNICALL createJavaVm(JavaVM** vm, void** env, void* initArgs) {
     return state.behaviour.createResult;
   }
   state.created = true;
-  *vm = &virtualMachine;
-  *env = &environment;
+  *vm = state.behaviour.createLeavesVmNull ? nullptr : &virtualMachine;
+  *env = state.behaviour.createLeavesEnvNull ? nullptr : &environment;
   return state.behaviour.createResult;
 }
 

@@ -29,6 +29,9 @@ struct Behaviour {
   // pending, as a real VM does.
   bool lookupFailureLeavesException = true;
   bool mainThrows = false;
+  // Creation reports its result but leaves the VM or the environment null.
+  bool createLeavesVmNull = false;
+  bool createLeavesEnvNull = false;
 };
 
 void reset();

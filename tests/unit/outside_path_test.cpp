@@ -25,10 +25,12 @@ TEST(OutsidePathTest, PathsAndListedNames) {
       {"\\\\server\\share\\rt", Path, Style::Windows, Refusal::None},
       {"", Path, Style::Windows, Refusal::Empty},
       {"..\\rt", Path, Style::Windows, Refusal::Relative},
-      {"\\rt", Path, Style::Windows, Refusal::Relative},         // the current drive's root
-      {"C:rt", Path, Style::Windows, Refusal::Relative},         // the drive's current folder
-      {"\\\\server", Path, Style::Windows, Refusal::Relative},   // no share
-      {"\\\\\\share", Path, Style::Windows, Refusal::Relative},  // no server
+      {"\\rt", Path, Style::Windows, Refusal::Relative},          // the current drive's root
+      {"\\rt\\jre", Path, Style::Windows, Refusal::Relative},     // rooted, not a share
+      {"C:rt", Path, Style::Windows, Refusal::Relative},          // the drive's current folder
+      {"\\\\server", Path, Style::Windows, Refusal::Relative},    // no share
+      {"\\\\server\\", Path, Style::Windows, Refusal::Relative},  // an empty share
+      {"\\\\\\share", Path, Style::Windows, Refusal::Relative},   // no server
       {"C:\\a;b", Path, Style::Windows, Refusal::ListSeparator},
       {"C:\\a:b", Path, Style::Windows, Refusal::None},
       {"/usr/lib/jvm", Path, Style::Posix, Refusal::None},

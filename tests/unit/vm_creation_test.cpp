@@ -91,11 +91,14 @@ TEST_F(VmCreationTest, ProfileFolderThatIsUnsetTooLongOrMissing) {
   }
 }
 
-TEST_F(VmCreationTest, NegativeCreationResultIsFatalAndTheVmIsNotTouched) {
-  for (jint result : {JNI_ERR, JNI_ENOMEM, JNI_EINVAL}) {
+TEST_F(VmCreationTest, RefusedCreationIsFatalAndTheVmIsNotTouched) {
+  // A negative result, or success with a null VM or environment (-1, -2).
+  for (jint result : {JNI_ERR, JNI_ENOMEM, JNI_EINVAL, -101, -102}) {
     startOver();
     setUpWorkingMachine();
-    fakejni::behaviour().createResult = result;
+    fakejni::behaviour().createResult = result > -100 ? result : JNI_OK;
+    fakejni::behaviour().createLeavesVmNull = result == -101;
+    fakejni::behaviour().createLeavesEnvNull = result == -102;
 
     EXPECT_EQ(launch(), 1) << result;
 

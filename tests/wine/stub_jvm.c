@@ -9,6 +9,8 @@
  *   VELTRANA_STUB_REPORT   the report file (nothing is written when unset)
  *   VELTRANA_STUB_MODE     how the VM misbehaves:
  *                            create-fails     JNI_CreateJavaVM returns -1
+ *                            create-null-env  JNI_CreateJavaVM returns 0, no JNIEnv
+ *                            create-null-vm   JNI_CreateJavaVM returns 0, no JavaVM
  *                            no-main-class    FindClass of the main class fails
  *                            no-main-method   GetStaticMethodID fails, exception pending
  *                            no-string-class  FindClass("java/lang/String") fails,
@@ -330,8 +332,8 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
   if (strcmp(mode, "create-fails") == 0) return JNI_ERR;
   buildTables();
   mainThread = GetCurrentThreadId();
-  *vm = &theVm;
-  *env = &theEnv;
+  *vm = strcmp(mode, "create-null-vm") == 0 ? NULL : &theVm;
+  *env = strcmp(mode, "create-null-env") == 0 ? NULL : (void*)&theEnv;
   return JNI_OK;
 }
 

@@ -126,9 +126,14 @@ class VmFailures(WineTestCase):
         self.assertIsNone(self.session_log())
 
     def test_failed_creation_is_fatal(self):
-        run = self.launch(mode="create-fails")
-        self.assertFatal(run, "Can't create Java VM ")
-        self.assertEqual(run.keys()[-1], "cwd")
+        # Refused, or reported as made while handing back no VM or no
+        # environment, which must not be called through.
+        for mode in ("create-fails", "create-null-env", "create-null-vm"):
+            with self.subTest(mode):
+                earlier = self.session_log() or b""
+                run = self.launch(mode=mode)
+                self.assertFatal(run, "Can't create Java VM ", earlier)
+                self.assertEqual(run.keys()[-1], "cwd")
 
     def test_missing_main_class_is_fatal(self):
         run = self.launch(mode="no-main-class")

@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,6 +139,11 @@ void prepareProcess() {
   if (!getCurrentDirectory(startFolder)) {
     startFolder.clear();
   }
+  // A trace or report written to a pipe whose reader has gone must fail as
+  // a write, which the launcher skips, rather than end the process before
+  // the application ever runs. The VM puts its own handler in place when it
+  // starts.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 std::string startedIn() {

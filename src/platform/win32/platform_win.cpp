@@ -412,7 +412,15 @@ bool writeFile(FileHandle file, const char* data, std::size_t length) {
   return fwrite(data, 1, length, static_cast<FILE*>(file)) == length;
 }
 
-bool closeFile(FileHandle file) { return fclose(static_cast<FILE*>(file)) == 0; }
+bool closeFile(FileHandle file) {
+  // The flush is asked for on its own: some C runtimes (Wine's among them)
+  // report success from fclose even when its final flush failed, which
+  // would claim a file a full disk left empty.
+  FILE* stream = static_cast<FILE*>(file);
+  bool flushed = fflush(stream) == 0;
+  bool closed = fclose(stream) == 0;
+  return flushed && closed;
+}
 
 FileHandle createPrivateFile(const char* path) { return fopen(path, "wb"); }
 
