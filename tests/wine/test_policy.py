@@ -1,7 +1,11 @@
 """The security policy file in %TEMP% and the option that names it."""
 
-from wine_harness import (PROFILE, PROGRAM_FILES, ROOT, TEMP, WineTestCase, log_entry_pattern,
-                          run_tests)
+import errno
+import os
+import subprocess
+
+from wine_harness import (PROFILE, PROGRAM_FILES, ROOT, TEMP, WineTestCase, host_path,
+                          log_entry_pattern, run_tests)
 
 INSTALL = PROGRAM_FILES + "\\Veltrana"
 
@@ -95,6 +99,36 @@ class PolicyFile(WineTestCase):
                 self.assertEqual(run.options()[3], "-Djava.security.policy=file:/" +
                                  folder.replace("\\", "/") + "/Veltrana.exe.policy")
                 self.assertIsNone(self.session_log())
+
+    def test_temp_on_a_full_disk_is_not_claimed(self):
+        # A real full file system as TEMP: the file cannot be written out,
+        # so it is not claimed and the next folder takes it.
+        full, systemp = ROOT + "\\full", ROOT + "\\systemp"
+        self.write(systemp + "\\other.tmp")
+        mount_point = host_path(full)
+        os.makedirs(mount_point, exist_ok=True)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs", mount_point],
+                                 capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("no small file system can be mounted here: " +
+                          mounted.stderr.decode(errors="replace").strip())
+        self.addCleanup(subprocess.run, ["umount", "-l", mount_point])
+        try:
+            with open(os.path.join(mount_point, "filler"), "wb") as filler:
+                while True:
+                    filler.write(b"\0" * 4096)
+                    filler.flush()
+        except OSError as error:
+            self.assertEqual(error.errno, errno.ENOSPC)
+        run = self.launch(folder=INSTALL, env={"TEMP": full, "TMP": systemp})
+        self.assertCompleteRun(run)
+        self.assertFalse(os.path.exists(os.path.join(mount_point, "Veltrana.exe.policy")))
+        self.assertEqual(self.read(systemp + "\\Veltrana.exe.policy"),
+                         policy("C:/Program%20Files/Veltrana/",
+                                "C:/Program%20Files/QuickTime/QTSystem/"))
+        self.assertEqual(run.options()[3], "-Djava.security.policy=file:/C:/vt/systemp/"
+                         "Veltrana.exe.policy")
+
 
 if __name__ == "__main__":
     run_tests()
