@@ -300,6 +300,11 @@ static void printThroughHook(PrintHook hook, const char* format, ...) {
   va_end(args);
 }
 
+#ifdef VELTRANA_STUB_IMPORTS_MARKER
+/* From vtdep.dll, so that loading this library loads that one too. */
+__declspec(dllimport) int markerPresent(void);
+#endif
+
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
   JavaVMInitArgs* initArgs = (JavaVMInitArgs*)arguments;
   char text[MAX_PATH + 64];
@@ -329,6 +334,9 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
   if (GetCurrentDirectoryA(sizeof text, text) == 0) text[0] = '\0';
   report("cwd", text);
 
+#ifdef VELTRANA_STUB_IMPORTS_MARKER
+  if (!markerPresent()) return JNI_ERR;
+#endif
   if (strcmp(mode, "create-fails") == 0) return JNI_ERR;
   buildTables();
   mainThread = GetCurrentThreadId();

@@ -1,6 +1,7 @@
 """Which Java runtime the launcher picks, in which order it loads the
 runtime's libraries, and how a runtime that cannot be used is reported."""
 
+import os
 import shutil
 
 from wine_harness import (JRE, MAKER_KEY, PROFILE, ROOT, VENDOR_KEY, ExpandableText,
@@ -119,6 +120,21 @@ class UnusableRuntime(WineTestCase):
                 run = self.launch()
                 self.assertFatal(run, message)
                 self.assertEqual(run.report, [])
+
+    def test_vm_library_imports_come_from_its_own_folder_never_the_start_folder(self):
+        home = self.runtime(ROOT + "\\rt\\" + JRE, vm="stub_jvm_dep")
+        self.set_registry(maker_java_home=ROOT + "\\rt")
+        genuine, start = home + "\\bin\\client\\vtdep.dll", ROOT + "\\Downloads"
+        self.copy("stub_vtdep", genuine)
+        self.copy("stub_vtdep", start + "\\vtdep.dll")
+        run = self.launch(directory=start)
+        self.assertCompleteRun(run)
+        self.assertEqual([line for line in run.report if "vtdep" in line], ["loaded=" + genuine])
+        # Found only in the start folder, the import is found nowhere.
+        os.remove(host_path(genuine))
+        run = self.launch(directory=start)
+        self.assertFatal(run, "Error loading JVM")
+        self.assertEqual([line for line in run.report if "vtdep" in line], [])
 
     def test_library_without_entry_point_is_no_vm(self):
         self.runtime(VENDOR_HOME, vm="stub_nojni", support=None)

@@ -38,7 +38,7 @@ LOG_NAME = "Veltrana Session Log.txt"
 FATAL_ERROR_EXIT = 57
 
 # Calls whose arguments the relay trace shows.
-TRACED_CALLS = ["CreateMutexA", "RegOpenKeyExA", "LoadLibraryA", "SetCurrentDirectoryA",
+TRACED_CALLS = ["CreateMutexA", "RegOpenKeyExA", "LoadLibraryA", "LoadLibraryExA", "SetCurrentDirectoryA",
                 "MessageBoxA"]
 
 RUN_TIMEOUT = 120
@@ -454,7 +454,8 @@ class WineTestCase(unittest.TestCase):
         self.assertRegex(boxes[0], r"^00000000,.*,00000000$")
 
     def loaded_libraries(self, run):
-        return [strings[0] for strings in run.strings_passed_to("LoadLibraryA")]
+        return [strings[0] for name, strings, _ in run.calls
+                if name in ("LoadLibraryA", "LoadLibraryExA")]
 
     def opened_keys(self, run):
         return [strings[0] for strings in run.strings_passed_to("RegOpenKeyExA")]

@@ -556,7 +556,21 @@ bool createThread(ThreadRoutine routine, void* parameter) {
 
 // --- Dynamic libraries ----------------------------------------------------
 
-LibraryHandle loadLibrary(const char* path) { return LoadLibraryA(path); }
+LibraryHandle loadLibrary(const char* path) {
+  // The library's own imports are searched for in its own folder and the
+  // system folder only: never the folder the user started from (a download
+  // folder, say) or PATH, where someone else may have planted a library of
+  // the same name. Systems without the search flags (Windows 7 before its
+  // update, Vista, XP) refuse them; there the library's folder is searched
+  // first and the current folder is taken out of the search.
+  HMODULE library = LoadLibraryExA(path, nullptr,
+                                   LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (library != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {
+    return library;
+  }
+  SetDllDirectoryA("");
+  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 ProcAddress getProcAddress(LibraryHandle library, const char* name) {
   return reinterpret_cast<ProcAddress>(GetProcAddress(static_cast<HMODULE>(library), name));
