@@ -4,6 +4,7 @@
 #include <string>
 
 #include "diag/launch_observer.h"
+#include "platform/outside_values.h"
 #include "platform/platform.h"
 #include "rules/conventions.h"
 #include "rules/product_names.h"
@@ -37,11 +38,11 @@ void appendLogEntry(const std::string& errorText, const std::string& timeText) {
 }  // namespace
 
 std::string userLogFilePath(const char* fileName) {
-  const char* profile = platform::getEnv(conventions::kProfileVariable);
-  if (profile == nullptr || profile[0] == '\0') {
+  std::string profile = platform::profileFolder();
+  if (profile.empty()) {
     return std::string();
   }
-  std::string logsFolder = std::string(profile) + conventions::kLogsFolder;
+  std::string logsFolder = profile + conventions::kLogsFolder;
   std::string path = logsFolder + conventions::kSeparator + fileName;
   if (path.size() + 1 > kLogPathCapacity) {
     return std::string();

@@ -2,6 +2,7 @@
 
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
+#include "platform/outside_values.h"
 #include "platform/platform.h"
 #include "rules/ansi_text.h"
 #include "rules/conventions.h"
@@ -16,10 +17,10 @@ std::vector<std::string> buildVmOptions(const std::string& classPath,
                                         const std::string& securityManagerOption,
                                         const std::string& securityPolicyOption,
                                         const std::string& policyFilePath) {
-  const char* profile = platform::getEnv(conventions::kProfileVariable);
+  std::string profile = platform::profileFolder();
   std::string folder;
-  if (profile != nullptr && profile[0] != '\0') {
-    folder = std::string(profile) + conventions::kErrorFileFolder;
+  if (!profile.empty()) {
+    folder = profile + conventions::kErrorFileFolder;
   } else {
     // Without a profile folder, "Logs" would stand at the drive's root,
     // where another user may have made it first: the folder that took the
@@ -62,11 +63,9 @@ void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std:
 
   // The application starts in the user's profile folder. A profile folder
   // that is unset or too long leaves the inherited one.
-  char profile[kProfileBufferSize] = {0};
-  unsigned long length =
-      platform::getEnvironmentVariable(conventions::kProfileVariable, profile, sizeof profile);
-  if (length >= 1 && length <= kProfileBufferSize - 1) {
-    observed::setCurrentDirectory(profile);
+  std::string profile = platform::profileFolder();
+  if (!profile.empty() && profile.size() <= kProfileBufferSize - 1) {
+    observed::setCurrentDirectory(profile.c_str());
   }
 
   *vm = nullptr;

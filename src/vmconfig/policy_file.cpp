@@ -5,6 +5,7 @@
 #include "diag/launch_observer.h"
 #include "diag/observed_platform.h"
 #include "diag/session_log.h"
+#include "platform/outside_values.h"
 #include "platform/platform.h"
 #include "rules/ansi_text.h"
 #include "rules/conventions.h"
@@ -23,15 +24,10 @@ bool writeGrant(platform::FileHandle file, const char* comment, const std::strin
          platform::writeText(file, "\tpermission java.security.AllPermission;\r\n");
 }
 
-// One candidate folder, when the platform gives one that fits the buffer.
+// One candidate folder, when the platform gives one that fits the buffer
+// and is an absolute, usable folder.
 bool readTempFolder(unsigned long (*read)(char*, unsigned long), std::string& folder) {
-  char buffer[kTempBufferSize] = {0};
-  unsigned long length = read(buffer, sizeof buffer);
-  if (length == 0 || length >= sizeof buffer) {
-    return false;
-  }
-  folder.assign(buffer, length);
-  return true;
+  return platform::judgedFolder(read, kTempBufferSize, folder);
 }
 
 // Recreates the file at policyFilePath. True when it was written in full,

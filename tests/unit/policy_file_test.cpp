@@ -137,7 +137,10 @@ TEST_F(PolicyFileTest, UnusableTempFallsBackToTheSystemTempFolder) {
   // GetTempPath's folder is TMP here; "-" leaves TEMP unset, and the last
   // case cannot create the file in TEMP.
   const std::string long260 = "C:\\" + std::string(257, 't');
-  for (const std::string temp : {"-", "", long260.c_str(), "C:\\AFile", "C:\\Gone", paths::kTemp}) {
+  // Relative folders ("tmprel", "C:tmprel", "\\x\\rooted") would be met in
+  // the start folder while the option names the drive's root.
+  for (const std::string temp : {"-", "", long260.c_str(), "C:\\AFile", "C:\\Gone", paths::kTemp,
+                                 "tmprel", "C:tmprel", "\\x\\rooted"}) {
     startOver();
     fake::addFile("C:\\AFile");
     fake::failOpening(paths::kPolicyFile);

@@ -61,6 +61,9 @@ TEST_F(VmCreationTest, ProfileFolderThatIsUnsetTooLongOrMissing) {
       // Not at the drive's root: in the folder that took the policy file.
       {"unset", false, "", false, "-XX:ErrorFile=C:\\Temp\\Veltrana.exe_error%p.log", "C:\\Work"},
       {"empty", true, "", false, "-XX:ErrorFile=C:\\Temp\\Veltrana.exe_error%p.log", "C:\\Work"},
+      // Relative: below the start folder; counts as unset.
+      {"relative", true, "prof", false, "-XX:ErrorFile=C:\\Temp\\Veltrana.exe_error%p.log",
+       "C:\\Work"},
       {"259 characters", true, longest, true,
        "-XX:ErrorFile=" + longest + "\\Logs\\Veltrana.exe_error%p.log", longest},
       // Too long for the working-folder buffer, but the option takes it all.

@@ -84,6 +84,10 @@ class PolicyFile(WineTestCase):
         cases = [("unset", {"TEMP": None, "TMP": systemp}, systemp),
                  ("unset, and no TMP", {"TEMP": None, "TMP": None}, PROFILE),
                  ("a file", {"TEMP": ROOT + "\\a-file", "TMP": systemp}, systemp),
+                 # Relative: written in the start folder, named at the root.
+                 ("relative", {"TEMP": "tmprel", "TMP": systemp}, systemp),
+                 ("drive-relative", {"TEMP": "C:tmprel", "TMP": systemp}, systemp),
+                 ("rooted", {"TEMP": "\\vt\\temp", "TMP": systemp}, systemp),
                  ("nowhere", {"TEMP": None, "TMP": nowhere}, None)]
         for name, env, folder in cases:
             with self.subTest(name):

@@ -1,0 +1,46 @@
+// The folders the environment names, as the stages may use them: judged by
+// the rule for paths from outside, so that a stage is handed an absolute,
+// usable folder or nothing. A relative TEMP or USERPROFILE ("tmp",
+// "C:tmp", "\x") would otherwise be resolved against the folder the user
+// started from, or the current drive's root, where someone else may have
+// planted a file of the launcher's. No stage reads these folders raw.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "rules/conventions.h"
+#include "rules/outside_path.h"
+
+namespace platform {
+
+// A folder as one of the platform's folder readers gives it (with
+// getEnvironmentVariable's contract), when it fits capacity bytes and may
+// be used. False leaves folder untouched.
+inline bool judgedFolder(unsigned long (*read)(char*, unsigned long), std::size_t capacity,
+                         std::string& folder) {
+  std::string buffer(capacity, '\0');
+  unsigned long length = read(&buffer[0], static_cast<unsigned long>(capacity));
+  if (length == 0 || length >= capacity) {
+    return false;
+  }
+  buffer.resize(length);
+  if (outside_path::judgePath(buffer, conventions::kPathStyle) != outside_path::Refusal::None) {
+    return false;
+  }
+  folder.swap(buffer);
+  return true;
+}
+
+// The user's profile folder (USERPROFILE; HOME on POSIX), when it is set
+// to an absolute, usable folder; empty otherwise, as when it is unset.
+inline std::string profileFolder() {
+  const char* profile = getEnv(conventions::kProfileVariable);
+  if (profile == nullptr ||
+      outside_path::judgePath(profile, conventions::kPathStyle) != outside_path::Refusal::None) {
+    return std::string();
+  }
+  return profile;
+}
+
+}  // namespace platform
