@@ -224,16 +224,18 @@ class Installation:
         # test runner's own locale.
         return [self.launcher.encode()] + [a.encode("utf-8") for a in args]
 
-    def run(self, *args, timeout=60, stdin=subprocess.DEVNULL):
+    def run(self, *args, timeout=60, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE):
+        """stderr: where standard error goes (captured by default)."""
         completed = subprocess.run(
             self._argv(args),
             env=self.env,
             cwd=self.root,
             stdin=stdin,
-            capture_output=True,
+            stdout=subprocess.PIPE,
+            stderr=stderr,
             timeout=timeout,
         )
-        return Result(completed.returncode, completed.stdout, completed.stderr)
+        return Result(completed.returncode, completed.stdout, completed.stderr or b"")
 
     def start(self, *args):
         """Starts the launcher without waiting; stdout and stderr are pipes."""

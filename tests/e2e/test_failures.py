@@ -51,18 +51,16 @@ class FatalErrorTest(unittest.TestCase):
                 reader, writer = os.pipe()
                 os.close(reader)
                 try:
-                    completed = subprocess.run(self.inst._argv([]), env=self.inst.env,
-                                               cwd=self.inst.root, stdin=subprocess.DEVNULL,
-                                               stdout=subprocess.PIPE, stderr=writer, timeout=60)
+                    result = self.inst.run(stderr=writer)
                 finally:
                     os.close(writer)
                 if fatal:
-                    self.assertEqual(completed.returncode, 1)
+                    self.assertEqual(result.returncode, 1)
                     self.assertEqual(self.inst.session_log_texts(), [
                         "Fatal Error Launching: Can't locate JRE[Java Runtime Environment]"])
                 else:
-                    self.assertEqual(completed.returncode, 0)
-                    self.assertIn(b"report=begin", completed.stdout)
+                    self.assertEqual(result.returncode, 0)
+                    self.assertIn(b"report=begin", result.stdout)
 
     def test_vendor_key_naming_a_missing_version(self):
         self.remove_every_runtime()

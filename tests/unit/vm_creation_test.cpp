@@ -95,13 +95,21 @@ TEST_F(VmCreationTest, ProfileFolderThatIsUnsetTooLongOrMissing) {
 }
 
 TEST_F(VmCreationTest, RefusedCreationIsFatalAndTheVmIsNotTouched) {
-  // A negative result, or success with a null VM or environment (-1, -2).
-  for (jint result : {JNI_ERR, JNI_ENOMEM, JNI_EINVAL, -101, -102}) {
+  // A negative result, or success with a null VM or a null environment.
+  struct Case {
+    jint result;
+    bool vmNull;
+    bool envNull;
+  };
+  for (const Case& c :
+       {Case{JNI_ERR, false, false}, Case{JNI_ENOMEM, false, false}, Case{JNI_EINVAL, false, false},
+        Case{JNI_OK, true, false}, Case{JNI_OK, false, true}}) {
+    const jint result = c.result;
     startOver();
     setUpWorkingMachine();
-    fakejni::behaviour().createResult = result > -100 ? result : JNI_OK;
-    fakejni::behaviour().createLeavesVmNull = result == -101;
-    fakejni::behaviour().createLeavesEnvNull = result == -102;
+    fakejni::behaviour().createResult = c.result;
+    fakejni::behaviour().createLeavesVmNull = c.vmNull;
+    fakejni::behaviour().createLeavesEnvNull = c.envNull;
 
     EXPECT_EQ(launch(), 1) << result;
 
