@@ -12,6 +12,25 @@
 #include "platform/platform.h"
 #include "rules/outside_path.h"
 
+// The stages of a launch, in the order they run.
+enum class Stage {
+  SingleInstanceGuard = 1,
+  ReleaseWorker,
+  InstallFolder,
+  JavaRuntime,
+  SearchPathAndQuickTime,
+  SecurityPolicyFile,
+  LibraryPathAndClassPath,
+  VmCreation,
+  MainAndShutdown,
+  Exit,
+};
+
+// The stage's number, counted from 1.
+inline int stageNumber(Stage stage) { return static_cast<int>(stage); }
+// What the stage does, in a few words.
+const char* stageName(Stage stage);
+
 // Where the Java runtime the launch uses was found.
 enum class RuntimeSource {
   PrivateInMakerFolder,  // the folder the maker's key names
@@ -45,8 +64,9 @@ class LaunchObserver {
   virtual ~LaunchObserver() = default;
 
   // --- What the stages decided ---------------------------------------------
-  virtual void stageBegun(int /*number*/) {}
-  virtual void guardTaken(bool /*held*/) {}
+  virtual void stageBegun(Stage /*stage*/) {}
+  // name is the machine-wide name the guard takes.
+  virtual void guardTaken(const char* /*name*/, bool /*held*/) {}
   virtual void installFolderFound(const std::string& /*installDir*/) {}
   virtual void runtimeChosen(RuntimeSource /*source*/, const std::string& /*home*/,
                              const std::string& /*vmLibrary*/, const std::string& /*version*/) {}
@@ -67,14 +87,20 @@ class LaunchObserver {
   // --- What the stages asked of the system ---------------------------------
   virtual void registryKeyOpened(const char* /*subKey*/, platform::RegKey /*key*/,
                                  long /*result*/) {}
-  // data null: only the type and size were asked for.
+  // The first of a value's two queries: its type and size. accepted is
+  // the stage's verdict on the type (a value that is not text is refused).
+  virtual void registryValueSized(platform::RegKey /*key*/, const char* /*name*/, long /*result*/,
+                                  unsigned long /*type*/, unsigned long /*size*/,
+                                  bool /*accepted*/) {}
   virtual void registryValueRead(platform::RegKey /*key*/, const char* /*name*/, long /*result*/,
-                                 unsigned long /*type*/, const unsigned char* /*data*/,
-                                 unsigned long /*size*/) {}
+                                 const unsigned char* /*data*/, unsigned long /*size*/) {}
   // A text value turned down because it does not fit its buffer.
   virtual void registryValueTooLarge(platform::RegKey /*key*/, const char* /*name*/,
                                      unsigned long /*capacity*/) {}
   virtual void pathTested(const char* /*path*/, bool /*exists*/) {}
+  // A path's kind read where only a regular file will do; the stage tells
+  // its refusal, if any, on its own.
+  virtual void pathTyped(const char* /*path*/, platform::EntryType /*type*/) {}
   virtual void fileDeleted(const char* /*path*/, bool /*deleted*/, unsigned long /*error*/) {}
   virtual void currentFolderChanged(const char* /*path*/, bool /*changed*/,
                                     unsigned long /*error*/) {}
@@ -83,8 +109,11 @@ class LaunchObserver {
   virtual void libraryLoaded(const char* /*path*/, platform::LibraryHandle /*library*/,
                              unsigned long /*error*/) {}
   virtual void entryPointLooked(const char* /*name*/, bool /*found*/) {}
-  // Any exception the lookup left is still pending when this is told.
-  virtual void mainClassLookedUp(JNIEnv* /*env*/, const char* /*name*/, bool /*found*/) {}
+  // Any exception the lookup left is still pending when this is told. For a
+  // class not found, archive is the first place the class path names and
+  // archivePresent whether anything is there, the usual reason for it.
+  virtual void mainClassLookedUp(JNIEnv* /*env*/, const char* /*name*/, bool /*found*/,
+                                 const std::string& /*archive*/, bool /*archivePresent*/) {}
   virtual void mainStarted() {}
   // Any exception main left is still pending when this is told.
   virtual void mainReturned(JNIEnv* /*env*/) {}
@@ -96,3 +125,5 @@ class LaunchObserver {
 // set. Setting null goes back to that one.
 LaunchObserver& launchObserver();
 void setLaunchObserver(LaunchObserver* observer);
+// True while a listener is set.
+bool launchObserved();

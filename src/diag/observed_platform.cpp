@@ -23,12 +23,19 @@ long regOpenKey(const char* subKey, platform::RegKey* key) {
   return result;
 }
 
+long regQueryValueSize(platform::RegKey key, const char* name, unsigned long* type,
+                       unsigned long* size, bool (*accepts)(unsigned long type)) {
+  long result = platform::regQueryValue(key, name, type, nullptr, size);
+  LastErrorKept kept;
+  launchObserver().registryValueSized(key, name, result, *type, *size, accepts(*type));
+  return result;
+}
+
 long regQueryValue(platform::RegKey key, const char* name, unsigned long* type, unsigned char* data,
                    unsigned long* size) {
   long result = platform::regQueryValue(key, name, type, data, size);
   LastErrorKept kept;
-  launchObserver().registryValueRead(key, name, result, type != nullptr ? *type : 0, data,
-                                     size != nullptr ? *size : 0);
+  launchObserver().registryValueRead(key, name, result, data, size != nullptr ? *size : 0);
   return result;
 }
 
@@ -37,6 +44,13 @@ int statPath(const char* path, bool* isDirectory) {
   LastErrorKept kept;
   launchObserver().pathTested(path, result == 0);
   return result;
+}
+
+platform::EntryType pathType(const char* path) {
+  platform::EntryType type = platform::pathType(path);
+  LastErrorKept kept;
+  launchObserver().pathTyped(path, type);
+  return type;
 }
 
 int unlinkFile(const char* path) {
@@ -68,9 +82,13 @@ platform::ProcAddress getProcAddress(platform::LibraryHandle library, const char
   return address;
 }
 
-jclass findClass(JNIEnv* env, const char* name) {
+jclass findMainClass(JNIEnv* env, const char* name, const std::string& archive) {
   jclass found = env->FindClass(name);
-  launchObserver().mainClassLookedUp(env, name, found != nullptr);
+  // Looked at only for a listener: unobserved, the launch makes no call
+  // it does not need.
+  bool archivePresent =
+      found == nullptr && launchObserved() && platform::statPath(archive.c_str(), nullptr) == 0;
+  launchObserver().mainClassLookedUp(env, name, found != nullptr, archive, archivePresent);
   return found;
 }
 

@@ -1,7 +1,5 @@
 #include "launcher/instance_guard.h"
 
-#include "rules/product_names.h"
-
 platform::MutexHandle instanceMutex = nullptr;
 
 namespace {
@@ -29,7 +27,7 @@ void WorkerThread::start() {
 bool acquireInstanceGuard() {
   // Clear any earlier error so only this call's answer is read.
   platform::setLastError(platform::kErrorSuccess);
-  instanceMutex = platform::createMutex(product::kArchiveName, true);
+  instanceMutex = platform::createMutex(kInstanceGuardName, true);
   return platform::getLastError() != platform::kErrorAlreadyExists;
 }
 

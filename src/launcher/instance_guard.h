@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "rules/product_names.h"
 
 // The mutex handle: written by the main thread before the worker starts,
 // afterwards used only by the worker.
@@ -31,7 +32,10 @@ class WorkerThread {
   IRunnable* runnable;
 };
 
-// Takes the name "Veltrana.jar". Returns false when another launch holds it.
+// The machine-wide name the guard takes: the application's archive's.
+constexpr const char* kInstanceGuardName = product::kArchiveName;
+
+// Takes the guard's name. Returns false when another launch holds it.
 bool acquireInstanceGuard();
 
 // Starts the worker that releases the name after 30 seconds; does not wait.

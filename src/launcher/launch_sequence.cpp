@@ -59,34 +59,34 @@ int runLauncher() {
   LaunchObserver& observer = launchObserver();
 
   // 1. Single-instance guard.
-  observer.stageBegun(1);
+  observer.stageBegun(Stage::SingleInstanceGuard);
   bool guardHeld = acquireInstanceGuard();
-  observer.guardTaken(guardHeld);
+  observer.guardTaken(kInstanceGuardName, guardHeld);
   if (!guardHeld) {
     return finishLaunch(1);
   }
   // 2. The worker that gives the name up after 30 seconds.
-  observer.stageBegun(2);
+  observer.stageBegun(Stage::ReleaseWorker);
   startReleaseWorker();
 
   // 3. Install folder.
-  observer.stageBegun(3);
+  observer.stageBegun(Stage::InstallFolder);
   std::string installDir = findInstallDir();
   observer.installFolderFound(installDir);
 
   // 4. Java runtime.
-  observer.stageBegun(4);
+  observer.stageBegun(Stage::JavaRuntime);
   findJavaRuntime(installDir);
   // With the trace on, the VM's output, exit and abort reach it too.
   CreateJavaVmFunction createJavaVmEntry = captureVmOutput(loadJavaRuntime());
 
   // 5. Search path and QuickTime folder.
-  observer.stageBegun(5);
+  observer.stageBegun(Stage::SearchPathAndQuickTime);
   std::string searchPath = readSearchPath();
   std::string quickTimeDir = findQuickTimeDir();
 
   // 6. Security policy file.
-  observer.stageBegun(6);
+  observer.stageBegun(Stage::SecurityPolicyFile);
   std::string policyFilePath = writePolicyFile(installDir, quickTimeDir);
   const std::string policyFile = policyFilePath;  // the URL form replaces it below
   std::string securityManagerOption;
@@ -94,12 +94,12 @@ int runLauncher() {
   buildSecurityOptions(policyFilePath, securityManagerOption, securityPolicyOption);
 
   // 7. Library path and class path.
-  observer.stageBegun(7);
+  observer.stageBegun(Stage::LibraryPathAndClassPath);
   std::string libraryPath = buildLibraryPath(installDir, searchPath, quickTimeDir);
   buildClassPath(installDir, quickTimeDir, javaHomeDir);
 
   // 8. VM options and creation.
-  observer.stageBegun(8);
+  observer.stageBegun(Stage::VmCreation);
   std::vector<std::string> options = buildVmOptions(classPath, libraryPath, securityManagerOption,
                                                     securityPolicyOption, policyFile);
   JavaVM* vm = nullptr;
@@ -107,10 +107,10 @@ int runLauncher() {
   createJavaVm(createJavaVmEntry, options, &vm, &env);
 
   // 9. The application's main, then shutdown.
-  observer.stageBegun(9);
-  invokeMain(vm, env);
+  observer.stageBegun(Stage::MainAndShutdown);
+  invokeMain(vm, env, mainArchiveEntry(installDir));
 
-  // 10.
-  observer.stageBegun(10);
+  // 10. The launch ends with the application.
+  observer.stageBegun(Stage::Exit);
   return finishLaunch(0);
 }

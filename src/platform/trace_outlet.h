@@ -1,9 +1,10 @@
 // What the opt-in launch trace needs from the system: a place to write its
 // lines, a clock, the process id, and the few facts only the system can
-// tell (the 64-bit registry view, why a library did not load). Each
-// platform layer has its own outlet; the in-memory one keeps the trace in
-// memory. Writing the trace never fails or holds up a launch: every routine
-// here quietly does nothing when its output is gone.
+// tell (the trace's setting, the executable, the local time, an error
+// code's words, the 64-bit registry view, why a library did not load). The
+// trace calls the system through nothing else. Each platform layer has its
+// own outlet; the in-memory one keeps the trace in memory. Writing the trace never fails or holds
+// up a launch: every routine here quietly does nothing when its output is gone.
 #pragma once
 
 #include <cstdio>
@@ -47,6 +48,18 @@ std::vector<std::string> takePlatformRemarks();
 long long traceClockMicroseconds();
 
 unsigned long currentProcessId();
+
+// The environment variable that sets the trace, null when unset.
+const char* traceSetting(const char* variable);
+
+// The running executable's path, as far as the system gives it.
+std::string traceExecutablePath();
+
+// The local time as asctime writes it, without its line end.
+std::string traceLocalTime();
+
+// The system's words for an error code, without their line end.
+std::string systemErrorText(unsigned long code);
 
 // On Windows: what the 64-bit registry view holds under subKey (below
 // HKEY_LOCAL_MACHINE), as a short text for the trace; empty elsewhere.

@@ -43,7 +43,7 @@ void refuseRelative(const char* what, char* path) {
 // True when path names a regular file: a folder where the VM library
 // should be is no runtime.
 bool isFile(const std::string& path) {
-  if (platform::pathType(path.c_str()) == platform::EntryType::File) {
+  if (observed::pathType(path.c_str()) == platform::EntryType::File) {
     return true;
   }
   launchObserver().pathRefused("private VM library", path, outside_path::Refusal::NotAFile);

@@ -6,14 +6,19 @@
 #include "diag/launch_observer.h"
 #include "diag/observed_platform.h"
 
+namespace {
+
+bool isText(unsigned long type) {
+  return type == platform::kRegSz || type == platform::kRegExpandSz;
+}
+
+}  // namespace
+
 bool readRegistryText(platform::RegKey key, const char* name, char* buffer,
                       unsigned long capacity) {
   unsigned long type = 0;
   unsigned long size = 0;
-  if (observed::regQueryValue(key, name, &type, nullptr, &size) != 0) {
-    return false;
-  }
-  if (type != platform::kRegSz && type != platform::kRegExpandSz) {
+  if (observed::regQueryValueSize(key, name, &type, &size, isText) != 0 || !isText(type)) {
     return false;
   }
   // Refuse a value that could not fit with its terminator, rather than cut

@@ -2,34 +2,16 @@
 
 #include <map>
 
-#include "platform/platform.h"
 #include "platform/trace_outlet.h"
-#include "rules/blank_text.h"
-#include "rules/conventions.h"
-#include "rules/product_names.h"
 #include "trace/java_exception_name.h"
 #include "trace/trace_lines.h"
 
 namespace {
 
-const char* const kStageNames[] = {"",
-                                   "single-instance guard",
-                                   "release worker",
-                                   "install folder",
-                                   "Java runtime",
-                                   "search path and QuickTime folder",
-                                   "security policy file",
-                                   "library path and class path",
-                                   "VM options and creation",
-                                   "main class and shutdown",
-                                   "exit"};
-constexpr int kLastStage = 10;
-
 long long launchStartedAt = 0;
 
 std::string systemText(unsigned long code) {
-  return "error " + std::to_string(code) + ": " +
-         platform::withoutLineEnd(platform::formatMessage(code));
+  return "error " + std::to_string(code) + ": " + platform::systemErrorText(code);
 }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -53,30 +35,25 @@ std::string typeName(unsigned long type) {
 // stages.
 class LaunchTrace : public LaunchObserver {
  public:
-  void stageBegun(int number) override {
+  void stageBegun(Stage stage) override {
     endStage();
     long long at = traceNow();
-    if (number == 1) {
+    if (stage == Stage::SingleInstanceGuard) {
       launchStartedAt = at;
     }
-    currentStage = number;
+    inStage = true;
+    currentStage = stage;
     stageStartedAt = traceNow();
     writingAtStageStart = traceWritingTime();
-    if (number >= 1 && number <= kLastStage) {
-      traceLine("stage " + std::to_string(number) + " begun: " + kStageNames[number]);
-    }
+    traceLine("stage " + std::to_string(stageNumber(stage)) + " begun: " + stageName(stage));
   }
 
-  void guardTaken(bool held) override {
-    traceLine(held ? "guard: the name \"" + std::string(product::kArchiveName) + "\" is ours"
-                   : "guard: another launch holds the name \"" +
-                         std::string(product::kArchiveName) + "\"");
+  void guardTaken(const char* name, bool held) override {
+    traceLine(held ? "guard: the name " + quoted(name) + " is ours"
+                   : "guard: another launch holds the name " + quoted(name));
   }
 
-  void installFolderFound(const std::string& dir) override {
-    installDir = dir;
-    traceLine("install folder: " + dir);
-  }
+  void installFolderFound(const std::string& dir) override { traceLine("install folder: " + dir); }
 
   void runtimeChosen(RuntimeSource source, const std::string& home, const std::string& vmLibrary,
                      const std::string& version) override {
@@ -144,13 +121,14 @@ class LaunchTrace : public LaunchObserver {
   void reported(const std::string& text, bool fatal) override {
     traceLine("session log entry and " + std::string(fatal ? "message box: " : "no box: ") + text);
     if (fatal) {
-      traceLine("stage " + std::to_string(currentStage) + " ends the launch: exit code 1");
+      traceLine("stage " + std::to_string(inStage ? stageNumber(currentStage) : 0) +
+                " ends the launch: exit code 1");
     }
   }
 
   void exitCode(int code) override {
     endStage();
-    currentStage = 0;
+    inStage = false;
     traceLine("exit code " + std::to_string(code));
   }
 
@@ -168,25 +146,32 @@ class LaunchTrace : public LaunchObserver {
     }
   }
 
-  void registryValueRead(platform::RegKey key, const char* name, long result, unsigned long type,
-                         const unsigned char* data, unsigned long size) override {
-    std::string value = "registry value " + keyName(key) + "\\" + name;
+  void registryValueSized(platform::RegKey key, const char* name, long result, unsigned long type,
+                          unsigned long size, bool accepted) override {
+    std::string value = valueName(key, name);
     if (result != 0) {
       traceLine(value + ": not read, " + systemText(static_cast<unsigned long>(result)));
-    } else if (data == nullptr) {
-      bool text = type == platform::kRegSz || type == platform::kRegExpandSz;
-      traceLine(value + ": " + typeName(type) + ", " + std::to_string(size) + " bytes" +
-                (text ? std::string() : ", refused: not text"));
-    } else {
-      std::string bytes(reinterpret_cast<const char*>(data), size);
-      traceLine(value + " = " + quoted(bytes.substr(0, bytes.find('\0'))));
+      return;
     }
+    traceLine(value + ": " + typeName(type) + ", " + std::to_string(size) + " bytes" +
+              (accepted ? std::string() : ", refused: not text"));
+  }
+
+  void registryValueRead(platform::RegKey key, const char* name, long result,
+                         const unsigned char* data, unsigned long size) override {
+    std::string value = valueName(key, name);
+    if (result != 0) {
+      traceLine(value + ": not read, " + systemText(static_cast<unsigned long>(result)));
+      return;
+    }
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    traceLine(value + " = " + quoted(bytes.substr(0, bytes.find('\0'))));
   }
 
   void registryValueTooLarge(platform::RegKey key, const char* name,
                              unsigned long capacity) override {
-    traceLine("registry value " + keyName(key) + "\\" + name +
-              ": refused, it does not fit its buffer of " + std::to_string(capacity) + " bytes");
+    traceLine(valueName(key, name) + ": refused, it does not fit its buffer of " +
+              std::to_string(capacity) + " bytes");
   }
 
   void pathTested(const char* path, bool exists) override {
@@ -223,7 +208,8 @@ class LaunchTrace : public LaunchObserver {
     traceLine("entry point " + std::string(name) + (found ? ": found" : ": missing"));
   }
 
-  void mainClassLookedUp(JNIEnv* env, const char* name, bool found) override {
+  void mainClassLookedUp(JNIEnv* env, const char* name, bool found, const std::string& archive,
+                         bool archivePresent) override {
     if (found) {
       traceLine("class " + std::string(name) + ": found");
       return;
@@ -232,10 +218,8 @@ class LaunchTrace : public LaunchObserver {
     traceLine("class " + std::string(name) + ": not found" +
               (pending.empty() ? std::string(", no exception pending")
                                : ", pending exception " + pending));
-    // The first place the class path names, and the usual reason for this.
-    std::string archive = installDir + conventions::kSeparator + product::kArchiveName;
-    bool present = platform::statPath(archive.c_str(), nullptr) == 0;
-    traceLine("beside the executable: " + archive + (present ? " exists" : " does not exist"));
+    traceLine("beside the executable: " + archive +
+              (archivePresent ? " exists" : " does not exist"));
   }
 
   void mainStarted() override {
@@ -264,22 +248,23 @@ class LaunchTrace : public LaunchObserver {
  private:
   // Ends the stage under way with its time.
   void endStage() {
-    if (currentStage >= 1 && currentStage <= kLastStage) {
-      traceLine("stage " + std::to_string(currentStage) + " ended: " + kStageNames[currentStage] +
-                ", " + std::to_string(stageWorkSoFar()) + " us");
+    if (inStage) {
+      traceLine("stage " + std::to_string(stageNumber(currentStage)) + " ended: " +
+                stageName(currentStage) + ", " + std::to_string(stageWorkSoFar()) + " us");
     }
   }
 
-  std::string keyName(platform::RegKey key) const {
+  std::string valueName(platform::RegKey key, const char* name) const {
     auto found = keyNames.find(key);
-    return found == keyNames.end() ? std::string("(unknown key)") : found->second;
+    return "registry value " +
+           (found == keyNames.end() ? std::string("(unknown key)") : found->second) + "\\" + name;
   }
 
-  int currentStage = 0;
+  bool inStage = false;
+  Stage currentStage = Stage::SingleInstanceGuard;
   long long stageStartedAt = 0;
   long long writingAtStageStart = 0;
   long long callStartedAt = 0;
-  std::string installDir;
   // Names of the keys opened so far, so a value read can say whose it is.
   std::map<platform::RegKey, std::string> keyNames;
 };

@@ -47,7 +47,7 @@ bool openTraceLines() {
   on = false;
   // A value the ANSI code page cannot carry reads as unset here; the
   // outlet reads it in its own form.
-  const char* setting = platform::getEnv("VELTRANA_TRACE");
+  const char* setting = platform::traceSetting("VELTRANA_TRACE");
   bool opened = false;
   if (setting == nullptr || std::string(setting) != "1") {
     opened = platform::openTraceOutputNamedBy("VELTRANA_TRACE");
@@ -63,12 +63,10 @@ bool openTraceLines() {
   on = true;
   writing = 0;
 
-  std::string executable;
-  platform::getModuleFileName(executable);
-  platform::writeTraceText("\n===== Veltrana launch trace, " +
-                           platform::withoutLineEnd(platform::localTimeText()) + " =====\n");
+  platform::writeTraceText("\n===== Veltrana launch trace, " + platform::traceLocalTime() +
+                           " =====\n");
   traceLine("process " + std::to_string(platform::currentProcessId()) + ", executable " +
-            executable + ", launcher version " VELTRANA_VERSION_TEXT);
+            platform::traceExecutablePath() + ", launcher version " VELTRANA_VERSION_TEXT);
   return true;
 }
 

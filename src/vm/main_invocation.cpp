@@ -34,8 +34,8 @@ jobjectArray buildArgumentArray(JNIEnv* env, jclass stringClass,
 
 }  // namespace
 
-void invokeMain(JavaVM* vm, JNIEnv* env) {
-  jclass mainClass = observed::findClass(env, product::kMainClass);
+void invokeMain(JavaVM* vm, JNIEnv* env, const std::string& mainArchive) {
+  jclass mainClass = observed::findMainClass(env, product::kMainClass, mainArchive);
   if (mainClass == nullptr) {
     // A static initialiser that throws leaves its exception pending: say
     // why before the report.

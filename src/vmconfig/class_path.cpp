@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "diag/launch_observer.h"
+#include "diag/observed_platform.h"
 #include "platform/platform.h"
 #include "rules/conventions.h"
 #include "rules/product_names.h"
@@ -83,7 +84,7 @@ void scanDirectory(const std::string& dir, const std::string& markDir, bool plai
     // cannot tell, need their status read.
     platform::EntryType type = entry.type;
     if (type == platform::EntryType::Link || type == platform::EntryType::Unknown) {
-      type = platform::pathType(path.c_str());
+      type = observed::pathType(path.c_str());
       if (type == platform::EntryType::Unknown) {
         counts.entriesWithoutStatus++;
         continue;
@@ -122,6 +123,10 @@ std::string runtimeHomeEntry(const std::string& javaHome) {
 
 }  // namespace
 
+std::string mainArchiveEntry(const std::string& installDir) {
+  return installDir + conventions::kSeparator + product::kArchiveName;
+}
+
 void addArchivesInDirectory(const std::string& dir) {
   ClassPathScanCounts counts;
   Visited visited;
@@ -136,7 +141,7 @@ void buildClassPath(const std::string& installDir, const std::string& quickTimeD
     launchObserver().pathSplit("install folder", installDir);
   }
   classPath += "-Djava.class.path=";
-  classPath += installDir + conventions::kSeparator + product::kArchiveName + list;
+  classPath += mainArchiveEntry(installDir) + list;
   if (!quickTimeDir.empty()) {
     classPath += quickTimeDir + "QTJava.zip" + list;
   }

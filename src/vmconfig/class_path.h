@@ -7,6 +7,10 @@
 // The "-Djava.class.path=" option, only ever appended to.
 extern std::string classPath;
 
+// The class path's first entry: the application's archive beside the
+// executable.
+std::string mainArchiveEntry(const std::string& installDir);
+
 // Appends the whole class-path option to classPath. An empty quickTimeDir
 // (no QuickTime folder) gives no QuickTime entry; a runtime home whose path
 // holds the path-list separator stands in its short form, else is left out.

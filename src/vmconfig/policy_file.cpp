@@ -41,7 +41,7 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
   if (observed::statPath(policyFilePath.c_str(), nullptr) == 0) {
     // Only a regular file can serve: a folder or anything else of that name
     // makes the folder unusable.
-    if (platform::pathType(policyFilePath.c_str()) != platform::EntryType::File) {
+    if (observed::pathType(policyFilePath.c_str()) != platform::EntryType::File) {
       launchObserver().pathRefused("policy file", policyFilePath, outside_path::Refusal::NotAFile);
       return false;
     }
@@ -75,7 +75,7 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
     // A file cut short (a full disk) would not parse, and the application
     // would run without its permissions: it goes, and the next folder is
     // tried.
-    platform::unlinkFile(policyFilePath.c_str());
+    observed::unlinkFile(policyFilePath.c_str());
     launchObserver().pathRefused("policy file", policyFilePath,
                                  outside_path::Refusal::NotWrittenInFull);
     return false;

@@ -29,7 +29,7 @@ class MainInvocationTest : public LauncherTest {
   }
 
   int invoke() {
-    return exitCodeOf([] { invokeMain(fakejni::javaVm(), fakejni::jniEnv()); });
+    return exitCodeOf([] { invokeMain(fakejni::javaVm(), fakejni::jniEnv(), ""); });
   }
 
   // The message FatalError was called with, or "" when it was not.

@@ -12,8 +12,10 @@ class RecordingObserver : public LaunchObserver {
  public:
   std::vector<std::string> events;
 
-  void stageBegun(int number) override { add("stage " + std::to_string(number)); }
-  void guardTaken(bool held) override { add(held ? "guard held" : "guard taken elsewhere"); }
+  void stageBegun(Stage stage) override { add("stage " + std::to_string(stageNumber(stage))); }
+  void guardTaken(const char*, bool held) override {
+    add(held ? "guard held" : "guard taken elsewhere");
+  }
   void runtimeChosen(RuntimeSource source, const std::string& home, const std::string& vmLibrary,
                      const std::string& version) override {
     const char* names[] = {"maker folder", "beside install", "vendor key"};
