@@ -26,10 +26,10 @@ std::string findInstallDir() {
     // Shown, not fatal: the launch goes on with what the path gives.
     showLastError();
   }
-  std::size_t last =
-      ansi_text::lastSeparator(executablePath, conventions::kSeparatorChar, platform::isLeadByte);
-  if (last != std::string::npos) {
-    return executablePath.substr(0, last);
+  std::string installDir;
+  if (ansi_text::beforeLastSeparator(executablePath, conventions::kSeparatorChar,
+                                     platform::isLeadByte, installDir)) {
+    return installDir;
   }
   // No folder in the path at all: the current folder is the best guess.
   std::string currentDir;

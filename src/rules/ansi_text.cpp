@@ -17,6 +17,16 @@ std::size_t lastSeparator(const std::string& text, char separator, LeadByteTest 
   return found;
 }
 
+bool beforeLastSeparator(const std::string& text, char separator, LeadByteTest isLeadByte,
+                         std::string& before) {
+  std::size_t last = lastSeparator(text, separator, isLeadByte);
+  if (last == std::string::npos) {
+    return false;
+  }
+  before = text.substr(0, last);
+  return true;
+}
+
 bool endsWithSeparator(const std::string& text, char separator, LeadByteTest isLeadByte) {
   std::size_t last = lastSeparator(text, separator, isLeadByte);
   return last != std::string::npos && last + 1 == text.size();

@@ -25,6 +25,11 @@ std::size_t characterLength(const std::string& text, std::size_t at, LeadByteTes
 // Where the last separator character stands; npos when there is none.
 std::size_t lastSeparator(const std::string& text, char separator, LeadByteTest isLeadByte);
 
+// The text before the last separator character, in before; false, with
+// before as it was, when the text holds none.
+bool beforeLastSeparator(const std::string& text, char separator, LeadByteTest isLeadByte,
+                         std::string& before);
+
 // Whether the text's last character is the separator.
 bool endsWithSeparator(const std::string& text, char separator, LeadByteTest isLeadByte);
 

@@ -53,8 +53,6 @@ constexpr const char* kLogsFolder = "\\Logs";
 // VELTRANA_TRACE=1: a GUI program has no console, so the trace goes to the
 // Logs folder, beside the session log.
 constexpr bool kTraceToLogsFolder = true;
-// Between the profile folder and the VM's crash-report file name.
-constexpr const char* kErrorFileFolder = "\\Logs\\";
 
 #else  // POSIX
 
@@ -92,7 +90,6 @@ constexpr const char* kFileUrlEncodedExtra = "\"\\";
 constexpr const char* kLogsFolder = "/Logs";
 // VELTRANA_TRACE=1: standard error.
 constexpr bool kTraceToLogsFolder = false;
-constexpr const char* kErrorFileFolder = "/Logs/";
 
 #endif
 

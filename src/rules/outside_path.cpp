@@ -88,15 +88,10 @@ bool endsInDotOrSpace(const std::string& name) {
   return !name.empty() && (name.back() == '.' || name.back() == ' ');
 }
 
-bool isControlCharacter(char c) {
-  unsigned char byte = static_cast<unsigned char>(c);
-  return (byte >= 0x01 && byte <= 0x1F) || byte == 0x7F;
-}
-
 bool isUtf8(const std::string& text) {
   // Strict decoding turns every invalid byte into U+FFFD, so only valid
   // text comes back as the same bytes.
-  return platform::encodeUtf8(platform::decodeUtf8(text)) == text;
+  return utf8_text::encodeUtf8(utf8_text::decodeUtf8(text)) == text;
 }
 
 Refusal judgePath(const std::string& path, Style style) {

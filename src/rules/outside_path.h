@@ -48,10 +48,6 @@ bool isDeviceName(const std::string& name);
 // A name ending in '.' or ' ', which Win32 strips when it opens the path.
 bool endsInDotOrSpace(const std::string& name);
 
-// A control character, 0x01-0x1F or 0x7F: a line end in a path would cut
-// a line of the policy file or the trace in two.
-bool isControlCharacter(char c);
-
 // Strict UTF-8, as the VM needs a POSIX name to be to open it.
 bool isUtf8(const std::string& text);
 

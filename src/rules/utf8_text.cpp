@@ -1,6 +1,6 @@
 #include "rules/utf8_text.h"
 
-namespace platform {
+namespace utf8_text {
 
 namespace {
 
@@ -32,6 +32,78 @@ void appendUtf8(std::string& out, unsigned long codePoint) {
   }
 }
 
+// What a sequence's first byte says: how many bytes it has, the bits it
+// gives the character, and the range its second byte must fall in.
+struct SequenceStart {
+  int length = 0;
+  unsigned long codePoint = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+};
+
+// False for a byte that starts no sequence (a continuation byte, C0, C1,
+// F5 and above).
+bool readLead(unsigned char lead, SequenceStart& start) {
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    start.length = 2;
+    start.codePoint = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    start.length = 3;
+    start.codePoint = lead & 0x0F;
+    if (lead == 0xE0) {
+      start.low = 0xA0;  // no overlong forms
+    } else if (lead == 0xED) {
+      start.high = 0x9F;  // no surrogates
+    }
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    start.length = 4;
+    start.codePoint = lead & 0x07;
+    if (lead == 0xF0) {
+      start.low = 0x90;
+    } else if (lead == 0xF4) {
+      start.high = 0x8F;  // nothing above U+10FFFF
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Appends the character whose sequence starts at text[at], or one U+FFFD
+// for an invalid or incomplete one; returns where the next one starts.
+std::size_t decodeCharacter(const std::string& text, std::size_t at, std::u16string& out) {
+  unsigned char lead = static_cast<unsigned char>(text[at]);
+  SequenceStart start;
+  if (lead < 0x80) {
+    out += static_cast<char16_t>(lead);
+    return at + 1;
+  }
+  if (!readLead(lead, start)) {
+    out += u'\uFFFD';
+    return at + 1;
+  }
+  std::size_t next = at + 1;
+  int taken = 1;
+  unsigned long codePoint = start.codePoint;
+  while (taken < start.length && next < text.size()) {
+    unsigned char byte = static_cast<unsigned char>(text[next]);
+    unsigned char min = taken == 1 ? start.low : 0x80;
+    unsigned char max = taken == 1 ? start.high : 0xBF;
+    if (byte < min || byte > max) {
+      break;
+    }
+    codePoint = (codePoint << 6) | (byte & 0x3F);
+    ++next;
+    ++taken;
+  }
+  if (taken == start.length) {
+    appendUtf16(out, codePoint);
+  } else {
+    out += u'\uFFFD';
+  }
+  return next;
+}
+
 }  // namespace
 
 std::string encodeUtf8(const std::u16string& text) {
@@ -51,63 +123,10 @@ std::string encodeUtf8(const std::u16string& text) {
 std::u16string decodeUtf8(const std::string& text) {
   std::u16string out;
   std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    unsigned char lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      out += static_cast<char16_t>(lead);
-      ++i;
-      continue;
-    }
-    int length = 0;
-    unsigned long codePoint = 0;
-    unsigned char low = 0x80;  // range allowed for the second byte
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      codePoint = lead & 0x0F;
-      if (lead == 0xE0) {
-        low = 0xA0;  // no overlong forms
-      } else if (lead == 0xED) {
-        high = 0x9F;  // no surrogates
-      }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      codePoint = lead & 0x07;
-      if (lead == 0xF0) {
-        low = 0x90;
-      } else if (lead == 0xF4) {
-        high = 0x8F;  // nothing above U+10FFFF
-      }
-    } else {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    std::size_t next = i + 1;
-    int taken = 1;
-    while (taken < length && next < n) {
-      unsigned char byte = static_cast<unsigned char>(text[next]);
-      unsigned char min = taken == 1 ? low : 0x80;
-      unsigned char max = taken == 1 ? high : 0xBF;
-      if (byte < min || byte > max) {
-        break;
-      }
-      codePoint = (codePoint << 6) | (byte & 0x3F);
-      ++next;
-      ++taken;
-    }
-    if (taken == length) {
-      appendUtf16(out, codePoint);
-    } else {
-      out += u'\uFFFD';
-    }
-    i = next;
+  while (i < text.size()) {
+    i = decodeCharacter(text, i, out);
   }
   return out;
 }
 
-}  // namespace platform
+}  // namespace utf8_text

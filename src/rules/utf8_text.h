@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace platform {
+namespace utf8_text {
 
 // Strict UTF-8: overlong forms, surrogates and values above U+10FFFF are
 // invalid. Each invalid byte, or each incomplete sequence, becomes one
@@ -16,4 +16,4 @@ std::u16string decodeUtf8(const std::string& text);
 // A lone surrogate becomes U+FFFD; a pair becomes its one character.
 std::string encodeUtf8(const std::u16string& text);
 
-}  // namespace platform
+}  // namespace utf8_text

@@ -18,9 +18,6 @@ char runtimeLibPath[kRuntimePathSize];
 
 namespace {
 
-const char* const kMakerKey = "SOFTWARE\\Orrindale";
-const char* const kJavaVendorKey = registry_keys::kJavaVendor;
-
 bool exists(const std::string& path) { return observed::statPath(path.c_str(), nullptr) == 0; }
 
 // Copies text into a fixed buffer when it fits with its terminator.
@@ -50,13 +47,6 @@ bool isFile(const std::string& path) {
   return false;
 }
 
-// The part of path before its last separator, or all of it without one.
-std::string parentOf(const std::string& path) {
-  std::size_t last =
-      ansi_text::lastSeparator(path, conventions::kSeparatorChar, platform::isLeadByte);
-  return last == std::string::npos ? path : path.substr(0, last);
-}
-
 // The private runtime's folder name.
 const char* jreFolderName() { return "jre1.6.0_02"; }
 
@@ -64,20 +54,23 @@ const char* jreFolderName() { return "jre1.6.0_02"; }
 // stand when the maker's key names no folder; empty when the install folder
 // has no parent.
 std::string javaFolderBeside(const std::string& installDir) {
-  std::string base = parentOf(installDir);
+  // Without a separator the install folder stands for its own parent.
+  std::string base = installDir;
+  ansi_text::beforeLastSeparator(installDir, conventions::kSeparatorChar, platform::isLeadByte,
+                                 base);
   return base.empty() ? std::string() : base + conventions::kSeparator + "Java";
 }
 
-// Steps A: the private runtime, found through the maker's key. Returns true
-// when both its folder and its VM library exist; source says which folder
-// it stands in.
+// The private runtime, found through the maker's key: tried first. Returns
+// true when both its folder and its VM library exist, with source set to
+// the folder it stands in; source is left as it was otherwise.
 bool findPrivateRuntime(const std::string& installDir, RuntimeSource& source) {
   bool privateRuntimeFound = false;
   std::string jreHome;
-  source = RuntimeSource::PrivateInMakerFolder;
+  RuntimeSource found = RuntimeSource::PrivateInMakerFolder;
 
   platform::RegKey makerKey = nullptr;
-  if (observed::regOpenKey(kMakerKey, &makerKey) != 0) {
+  if (observed::regOpenKey(registry_keys::kMaker, &makerKey) != 0) {
     // Without the maker's key the fallback folder is not tried either.
     return false;
   }
@@ -92,7 +85,7 @@ bool findPrivateRuntime(const std::string& installDir, RuntimeSource& source) {
     std::string fallback = javaFolderBeside(installDir);
     if (!fallback.empty() && exists(fallback) &&
         copyIfFits(fallback, makerJavaHome, sizeof makerJavaHome)) {
-      source = RuntimeSource::PrivateBesideInstall;
+      found = RuntimeSource::PrivateBesideInstall;
     }
   }
   // No folder at all: joined to the runtime's name, an empty one would name
@@ -113,14 +106,17 @@ bool findPrivateRuntime(const std::string& installDir, RuntimeSource& source) {
       privateRuntimeFound = false;
     }
   }
+  if (privateRuntimeFound) {
+    source = found;
+  }
   return privateRuntimeFound;
 }
 
-// Steps B: the runtime the Java vendor registered. Does not return when its
-// keys cannot be opened.
+// The runtime the Java vendor registered, used when there is no private
+// one. Does not return when its keys cannot be opened.
 void findVendorRuntime() {
   platform::RegKey vendorKey = nullptr;
-  if (observed::regOpenKey(kJavaVendorKey, &vendorKey) != 0) {
+  if (observed::regOpenKey(registry_keys::kJavaVendor, &vendorKey) != 0) {
     logLaunchError("Can't locate JRE[Java Runtime Environment]", true);
   }
   // Without a version the key's path would end in the separator, which
@@ -130,7 +126,7 @@ void findVendorRuntime() {
     logLaunchError("Can't locate JRE[CurrentVersion]", true);
   }
 
-  std::string jreVersionKey = std::string(kJavaVendorKey) + "\\" + jreCurrentVersion;
+  std::string jreVersionKey = std::string(registry_keys::kJavaVendor) + "\\" + jreCurrentVersion;
   platform::RegKey versionKey = nullptr;
   if (observed::regOpenKey(jreVersionKey.c_str(), &versionKey) != 0) {
     logLaunchError("Can't locate JRE[CurrentVersion]", true);
@@ -155,7 +151,6 @@ void findJavaRuntime(const std::string& installDir) {
   }
   RuntimeSource source = RuntimeSource::VendorKey;
   if (!findPrivateRuntime(installDir, source)) {
-    source = RuntimeSource::VendorKey;
     findVendorRuntime();
   }
   launchObserver().runtimeChosen(source, javaHomeDir, runtimeLibPath, jreCurrentVersion);

@@ -7,8 +7,8 @@
 #include "platform/trace_outlet.h"
 #include "rules/blank_text.h"
 #include "rules/conventions.h"
-#include "rules/outside_path.h"
 #include "rules/product_names.h"
+#include "rules/text_bytes.h"
 #include "trace/spin_lock.h"
 
 #ifndef VELTRANA_VERSION_TEXT
@@ -25,15 +25,12 @@ long long writing = 0;
 std::atomic_flag lineLock = ATOMIC_FLAG_INIT;
 
 std::string escaped(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string result;
   result.reserve(text.size());
   for (char c : text) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if ((outside_path::isControlCharacter(c) && c != '\t') || byte == 0) {
+    if ((text_bytes::isControlCharacter(c) && c != '\t') || c == '\0') {
       result += "\\x";
-      result += kHex[byte >> 4];
-      result += kHex[byte & 0x0F];
+      text_bytes::appendHex(result, c);
     } else {
       result += c;
     }

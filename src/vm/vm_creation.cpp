@@ -20,15 +20,15 @@ std::vector<std::string> buildVmOptions(const std::string& classPath,
   std::string profile = platform::profileFolder();
   std::string folder;
   if (!profile.empty()) {
-    folder = profile + conventions::kErrorFileFolder;
-  } else {
+    folder = profile + conventions::kLogsFolder + conventions::kSeparator;
+  } else if (ansi_text::beforeLastSeparator(policyFilePath, conventions::kSeparatorChar,
+                                            platform::isLeadByte, folder)) {
     // Without a profile folder, "Logs" would stand at the drive's root,
     // where another user may have made it first: the folder that took the
     // policy file is the user's own.
-    std::size_t last =
-        ansi_text::lastSeparator(policyFilePath, conventions::kSeparatorChar, platform::isLeadByte);
-    folder = last != std::string::npos ? policyFilePath.substr(0, last + 1)
-                                       : std::string(conventions::kErrorFileFolder);
+    folder += conventions::kSeparator;
+  } else {
+    folder = std::string(conventions::kLogsFolder) + conventions::kSeparator;
   }
   // "%p" is left for the VM, which puts its process id there. The VM reads
   // every "%" of the option that way, so one in the folder's name is

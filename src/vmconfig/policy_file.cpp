@@ -11,6 +11,7 @@
 #include "rules/conventions.h"
 #include "rules/outside_path.h"
 #include "rules/product_names.h"
+#include "rules/text_bytes.h"
 
 namespace {
 
@@ -87,7 +88,6 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
 }  // namespace
 
 void toFileUrlPath(std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string url;
   url.reserve(path.size());
   for (std::size_t at = 0; at < path.size(); ++at) {
@@ -106,16 +106,14 @@ void toFileUrlPath(std::string& path) {
     // ${...} expansion; a blank cannot stand in a URL at all, nor can a
     // control character, and a line end would cut the grant in two.
     bool encode = c == '%' || c == ' ' || c == '#' || c == '$' ||
-                  outside_path::isControlCharacter(c) ||
+                  text_bytes::isControlCharacter(c) ||
                   (c != '\0' && std::strchr(conventions::kFileUrlEncodedExtra, c) != nullptr);
     if (!encode) {
       url += c;
       continue;
     }
     url += '%';
-    unsigned char byte = static_cast<unsigned char>(c);
-    url += kHex[byte >> 4];
-    url += kHex[byte & 0x0F];
+    text_bytes::appendHex(url, c);
   }
   path.swap(url);
 }

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "rules/ansi_text.h"
 #include "rules/conventions.h"
+#include "rules/registry_keys.h"
 #include "runtime/registry_text.h"
 #include "vmconfig/path_list_entry.h"
 
@@ -38,7 +39,7 @@ std::string findQuickTimeBase() {
   char buffer[kQuickTimeBufferSize] = {0};
 
   platform::RegKey quickTimeKey = nullptr;
-  if (observed::regOpenKey("SOFTWARE\\Apple Computer, Inc.\\QuickTime", &quickTimeKey) == 0 &&
+  if (observed::regOpenKey(registry_keys::kQuickTime, &quickTimeKey) == 0 &&
       readRegistryText(quickTimeKey, "QTExtDir", buffer, sizeof buffer)) {
     outside_path::Refusal why = outside_path::judgePath(buffer, conventions::kPathStyle);
     // One holding the list separator is still a folder: findQuickTimeDir

@@ -404,7 +404,7 @@ std::string parentOf(const std::string& normalised, std::string* name) {
 // each character it lacks.
 std::string lossyName(const std::string& utf8) {
   std::string shown;
-  for (char16_t unit : platform::decodeUtf8(utf8)) {
+  for (char16_t unit : utf8_text::decodeUtf8(utf8)) {
     if (unit >= 0xDC00 && unit < 0xE000) {
       continue;  // the second half of a pair already shown
     }
@@ -1098,7 +1098,7 @@ DirectoryHandle openDirectory(const char* folder) {
                                             : EntryType::Other;
       if (child.wideName) {
         held = false;
-        wideName = platform::decodeUtf8(name);
+        wideName = utf8_text::decodeUtf8(name);
         listed.longName = lossyName(name);
       }
     }

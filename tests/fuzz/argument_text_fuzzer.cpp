@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // 1. The bytes as a POSIX argument. Decoding always gives well-formed
   // UTF-16, and text that was valid UTF-8 comes out as the same text.
-  std::u16string decoded = platform::decodeUtf8(bytes);
+  std::u16string decoded = utf8_text::decodeUtf8(bytes);
   std::string reencoded;
   check(encodeUtf8(decoded, reencoded));
   if (reencoded.find("\xEF\xBF\xBD") == std::string::npos) {

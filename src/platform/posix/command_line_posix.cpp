@@ -32,7 +32,7 @@ CommandLineHandle splitCommandLine(std::vector<std::u16string>& args) {
   }
   ArgumentVector* vector = new ArgumentVector();
   for (const std::string& arg : commandLine) {
-    vector->args.push_back(decodeUtf8(arg));
+    vector->args.push_back(utf8_text::decodeUtf8(arg));
   }
   args = vector->args;
   return vector;

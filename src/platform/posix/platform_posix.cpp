@@ -351,8 +351,8 @@ bool readDirectory(DirectoryHandle listing, DirectoryEntry& found) {
   // The VM opens a class-path entry by its text, so a name that is not
   // UTF-8 names nothing it can open: the entry has no usable name.
   if (!outside_path::isUtf8(found.name)) {
-    notePlatformRemark("left out: " + encodeUtf8(decodeUtf8(found.name)) + ": " +
-                       outside_path::refusalText(outside_path::Refusal::NotUtf8));
+    notePlatformRemark("left out: " + utf8_text::encodeUtf8(utf8_text::decodeUtf8(found.name)) +
+                       ": " + outside_path::refusalText(outside_path::Refusal::NotUtf8));
     found.name.clear();
   }
   EntryType& type = found.type;

@@ -16,7 +16,7 @@ bool ansiPath(const std::u16string& path, const WideTextServices& services, std:
       services.toAnsi(shortForm, bytes)) {
     return true;
   }
-  notePlatformRemark("\"" + encodeUtf8(path) +
+  notePlatformRemark("\"" + utf8_text::encodeUtf8(path) +
                      "\" has no form in the ANSI code page, not even a short one: left out");
   return false;
 }
@@ -34,7 +34,7 @@ bool ansiModulePath(const std::u16string& path, const WideTextServices& services
       bytes.find(';') == std::string::npos) {
     return true;
   }
-  notePlatformRemark("\"" + encodeUtf8(path) +
+  notePlatformRemark("\"" + utf8_text::encodeUtf8(path) +
                      "\" holds the path-list separator and has no short form without it");
   bytes.clear();
   return false;

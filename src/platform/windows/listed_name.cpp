@@ -32,7 +32,7 @@ void nameListedEntry(const std::u16string& folder, const std::u16string& name, b
     }
   }
   entry.name.clear();
-  notePlatformRemark("left out: " + encodeUtf8(name) + ": " +
+  notePlatformRemark("left out: " + utf8_text::encodeUtf8(name) + ": " +
                      (held ? outside_path::refusalText(refusal)
                            : "has no form in the ANSI code page, not even a short one"));
 }

@@ -22,7 +22,7 @@ std::string utf16leToUtf8(const std::string& bytes, std::size_t start) {
     units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                    (static_cast<unsigned char>(bytes[i + 1]) << 8));
   }
-  return platform::encodeUtf8(units);
+  return utf8_text::encodeUtf8(units);
 }
 
 std::vector<std::string> splitLines(const std::string& text) {
@@ -167,10 +167,10 @@ std::string joinContinuations(const ParseState& state, std::size_t& i, std::stri
   return text;
 }
 
-// "Name"=..., @=...: a value, or its deletion with "-".
-bool parseValueLine(ParseState& state, std::size_t& i, const std::string& line) {
-  std::size_t at = 0;
-  std::string name;
+// The value's name up to and with its "=": "@" for the key's default
+// value (an empty name), else a quoted name. at ends after the "=".
+bool parseValueName(const std::string& line, std::size_t& at, std::string& name) {
+  at = 0;
   if (line[0] == '@') {
     at = 1;
   } else if (!parseQuoted(line, at, name)) {
@@ -180,53 +180,84 @@ bool parseValueLine(ParseState& state, std::size_t& i, const std::string& line) 
     return false;
   }
   ++at;
+  return true;
+}
+
+// "text": a text value, nothing but blanks after it.
+bool parseTextData(const std::string& rest, unsigned long& type, std::string& bytes) {
+  std::size_t end = 0;
+  std::string text;
+  if (!parseQuoted(rest, end, text) || !trimBlanks(rest.substr(end)).empty()) {
+    return false;
+  }
+  type = platform::kRegSz;
+  bytes = text + '\0';  // stored with its terminator, as the registry returns text
+  return true;
+}
+
+// dword:hhhhhhhh
+bool parseDwordData(const std::string& rest, unsigned long& type, std::string& bytes) {
+  unsigned long value = 0;
+  if (!parseHexNumber(trimBlanks(rest.substr(6)), value)) {
+    return false;
+  }
+  type = platform::kRegDword;
+  for (int b = 0; b < 4; ++b) {  // little-endian, whatever the machine
+    bytes += static_cast<char>((value >> (8 * b)) & 0xFF);
+  }
+  return true;
+}
+
+// hex:bytes or hex(type):bytes, the list perhaps continued on the lines
+// after it (i moves past them).
+bool parseHexData(const ParseState& state, std::size_t& i, const std::string& rest,
+                  unsigned long& type, std::string& bytes) {
+  std::size_t colon = rest.find(':');
+  if (colon == std::string::npos) {
+    return false;
+  }
+  std::string form = rest.substr(3, colon - 3);
+  if (form.empty()) {
+    type = platform::kRegBinary;
+  } else if (form.size() < 3 || form.front() != '(' || form.back() != ')' ||
+             !parseHexNumber(form.substr(1, form.size() - 2), type)) {
+    return false;
+  }
+  std::string list = joinContinuations(state, i, rest.substr(colon + 1));
+  if (!parseHexBytes(list, bytes)) {
+    return false;
+  }
+  bool textType = type == platform::kRegSz || type == platform::kRegExpandSz || type == kRegMultiSz;
+  if (textType && state.wideText) {
+    // Version 5 writes these as UTF-16; the narrow registry calls return
+    // them in the narrow text of the system.
+    bytes = utf16leToUtf8(bytes, 0);
+  }
+  return true;
+}
+
+// "Name"=..., @=...: a value, or its deletion with "-".
+bool parseValueLine(ParseState& state, std::size_t& i, const std::string& line) {
+  std::size_t at = 0;
+  std::string name;
+  if (!parseValueName(line, at, name)) {
+    return false;
+  }
   std::string rest = line.substr(at);
   unsigned long type = 0;
   std::string bytes;
   bool remove = false;
+  bool parsed = false;
   if (!rest.empty() && rest[0] == '"') {
-    std::size_t end = 0;
-    std::string text;
-    if (!parseQuoted(rest, end, text) || !trimBlanks(rest.substr(end)).empty()) {
-      return false;
-    }
-    type = platform::kRegSz;
-    bytes = text + '\0';  // stored with its terminator, as the registry returns text
+    parsed = parseTextData(rest, type, bytes);
   } else if (trimBlanks(rest) == "-") {
-    remove = true;
+    parsed = remove = true;
   } else if (rest.compare(0, 6, "dword:") == 0) {
-    unsigned long value = 0;
-    if (!parseHexNumber(trimBlanks(rest.substr(6)), value)) {
-      return false;
-    }
-    type = platform::kRegDword;
-    for (int b = 0; b < 4; ++b) {  // little-endian, whatever the machine
-      bytes += static_cast<char>((value >> (8 * b)) & 0xFF);
-    }
+    parsed = parseDwordData(rest, type, bytes);
   } else if (rest.compare(0, 3, "hex") == 0) {
-    std::size_t colon = rest.find(':');
-    if (colon == std::string::npos) {
-      return false;
-    }
-    std::string form = rest.substr(3, colon - 3);
-    if (form.empty()) {
-      type = platform::kRegBinary;
-    } else if (form.size() < 3 || form.front() != '(' || form.back() != ')' ||
-               !parseHexNumber(form.substr(1, form.size() - 2), type)) {
-      return false;
-    }
-    std::string list = joinContinuations(state, i, rest.substr(colon + 1));
-    if (!parseHexBytes(list, bytes)) {
-      return false;
-    }
-    bool textType =
-        type == platform::kRegSz || type == platform::kRegExpandSz || type == kRegMultiSz;
-    if (textType && state.wideText) {
-      // Version 5 writes these as UTF-16; the narrow registry calls return
-      // them in the narrow text of the system.
-      bytes = utf16leToUtf8(bytes, 0);
-    }
-  } else {
+    parsed = parseHexData(state, i, rest, type, bytes);
+  }
+  if (!parsed) {
     return false;
   }
   if (state.skipping) {

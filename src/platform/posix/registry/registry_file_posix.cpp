@@ -24,8 +24,6 @@ namespace {
 // Far above any real export of the few keys the launcher reads.
 constexpr std::size_t kRegistryFileLimit = 16 * 1024 * 1024;
 
-const char* const kJavaVendorKey = registry_keys::kJavaVendor;
-
 registry::Tree registryKeys;
 bool registryLoaded = false;
 std::string registryLoadProblem;  // why the file could not be used, or empty
@@ -43,13 +41,13 @@ void addMachineJavaRuntime() {
     return;
   }
   registry::Key* versionKey =
-      registry::addKey(registryKeys, std::string(kJavaVendorKey) + "\\" + version);
+      registry::addKey(registryKeys, std::string(registry_keys::kJavaVendor) + "\\" + version);
   if (versionKey == nullptr) {
     return;  // a version text that cannot name a key
   }
   setText(*versionKey, "JavaHome", home);
   setText(*versionKey, "RuntimeLib", library);
-  setText(*registry::findKey(registryKeys, kJavaVendorKey), "CurrentVersion", version);
+  setText(*registry::findKey(registryKeys, registry_keys::kJavaVendor), "CurrentVersion", version);
 }
 
 void loadRegistry() {
@@ -75,7 +73,7 @@ void loadRegistry() {
       return;
     }
   }
-  if (registry::findKey(registryKeys, kJavaVendorKey) == nullptr) {
+  if (registry::findKey(registryKeys, registry_keys::kJavaVendor) == nullptr) {
     addMachineJavaRuntime();
   } else {
     notePlatformRemark(std::string("the Java vendor's key comes from the registry file ") + file);
@@ -83,11 +81,11 @@ void loadRegistry() {
 }
 
 bool lookUpVariable(const std::u16string& name, std::u16string& value) {
-  const char* found = std::getenv(encodeUtf8(name).c_str());
+  const char* found = std::getenv(utf8_text::encodeUtf8(name).c_str());
   if (found == nullptr) {
     return false;
   }
-  value = decodeUtf8(found);
+  value = utf8_text::decodeUtf8(found);
   return true;
 }
 
@@ -98,7 +96,7 @@ std::string expandedText(const std::string& stored) {
   if (!outside_path::isUtf8(text)) {
     return text + '\0';  // no text to expand in: as it is
   }
-  return encodeUtf8(expandVariables(decodeUtf8(text), lookUpVariable)) + '\0';
+  return utf8_text::encodeUtf8(expandVariables(utf8_text::decodeUtf8(text), lookUpVariable)) + '\0';
 }
 
 }  // namespace
