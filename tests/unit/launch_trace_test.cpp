@@ -34,7 +34,7 @@ TEST_F(LaunchTraceTest, TraceExplainsEachOutcome) {
        0,
        {"launcher version ",
         "stage 1 begun: single-instance guard",
-        "guard: the name",
+        "guard: the name \"Veltrana.jar\" is ours",
         "install folder: C:\\Apps\\Veltrana",
         "registry key SOFTWARE\\Orrindale: not opened, error 2",
         "registry value " + vendor + "\\CurrentVersion: REG_SZ, 4 bytes",
@@ -59,7 +59,7 @@ TEST_F(LaunchTraceTest, TraceExplainsEachOutcome) {
       {"name taken",
        [] { fake::takeMutexName("Veltrana.jar"); },
        1,
-       {"guard: another launch holds the name", "stage 1 ended", "exit code 1"}},
+       {"guard: another launch holds the name \"Veltrana.jar\"", "stage 1 ended", "exit code 1"}},
       {"no vendor key",
        [] { fake::denyRegistryKey(paths::kVendorKey); },
        1,
@@ -70,6 +70,14 @@ TEST_F(LaunchTraceTest, TraceExplainsEachOutcome) {
        [] { fake::setRegistryText(paths::kVendorKey, "CurrentVersion", std::string(90, '9')); },
        1,
        {"CurrentVersion: refused, it does not fit its buffer of 80 bytes",
+        "Can't locate JRE[CurrentVersion]"}},
+      {"version not text",
+       [] {
+         fake::setRegistryValue(paths::kVendorKey, "CurrentVersion", platform::kRegDword,
+                                std::string("\x06\0\0\0", 4));
+       },
+       1,
+       {"CurrentVersion: REG_DWORD, 4 bytes, refused: not text",
         "Can't locate JRE[CurrentVersion]"}},
       {"VM library fails",
        [] { fake::failLibrary(paths::kVendorVm); },
@@ -141,6 +149,10 @@ TEST_F(LaunchTraceTest, TraceExplainsEachOutcome) {
        [] { fake::addFile("C:\\Apps\\Veltrana\\lib\\com1.jar"); },
        0,
        {"platform: left out: com1.jar: a reserved device name"}},
+      {"left-out lib name with a line feed",
+       [] { fake::addFile("C:\\Apps\\Veltrana\\lib\\a\nb.jar."); },
+       0,
+       {"platform: left out: a\\x0Ab.jar.: ", "!a\nb"}},
   };
   const std::string tracePath = "C:\\Users\\ann\\trace.txt";
   for (const Case& c : cases) {
