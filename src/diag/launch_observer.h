@@ -98,8 +98,8 @@ class LaunchObserver {
   virtual void registryValueTooLarge(platform::RegKey /*key*/, const char* /*name*/,
                                      unsigned long /*capacity*/) {}
   virtual void pathTested(const char* /*path*/, bool /*exists*/) {}
-  // A path's kind read where only a regular file will do; the stage tells
-  // its refusal, if any, on its own.
+  // A path's kind, read through any link; what the stage made of it (a
+  // refusal, the scan's counts) is told on its own.
   virtual void pathTyped(const char* /*path*/, platform::EntryType /*type*/) {}
   virtual void fileDeleted(const char* /*path*/, bool /*deleted*/, unsigned long /*error*/) {}
   virtual void currentFolderChanged(const char* /*path*/, bool /*changed*/,

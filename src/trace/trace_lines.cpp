@@ -3,9 +3,7 @@
 #include <atomic>
 
 #include "diag/session_log.h"
-#include "platform/platform.h"
 #include "platform/trace_outlet.h"
-#include "rules/blank_text.h"
 #include "rules/conventions.h"
 #include "rules/product_names.h"
 #include "rules/text_bytes.h"
