@@ -1,22 +1,18 @@
-// UTF-16 text for the Win32 layer's own files (platform_win.cpp and the
-// trace's outlet): the wide calls take it, the launch logic hands over
-// bytes in the ANSI code page.
+// UTF-16 text as the wide Win32 calls take it, for the Win32 room's own
+// files (the raw calls and the trace's outlet); the conversions from and to
+// the ANSI code page are the Windows layer's (platform/windows/wide_text.h).
 #pragma once
 
 #include <string>
 
+#include "platform/windows/wide_text.h"
+
 namespace platform {
 
-// The text as the wide calls take it.
-const wchar_t* wide(const std::u16string& text);
-
-// The ANSI text in UTF-16; false when it cannot be converted. strict
-// refuses bytes that are no character of the code page instead of putting
-// the default character in their place.
-bool fromAnsi(const char* text, std::u16string& wideText, bool strict = false);
-
-// Reads an environment variable in UTF-16, so that no character is lost
-// before the launcher decides how the value is carried. False when unset.
-bool readWideVariable(const char* name, std::u16string& value);
+inline const wchar_t* wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+inline const wchar_t* wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+inline wchar_t* wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
 }  // namespace platform

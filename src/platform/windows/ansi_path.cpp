@@ -3,17 +3,18 @@
 #include <cctype>
 
 #include "platform/trace_outlet.h"
+#include "platform/windows/wide_text.h"
 #include "rules/utf8_text.h"
 
 namespace platform {
 
-bool ansiPath(const std::u16string& path, const WideTextServices& services, std::string& bytes) {
-  if (services.toAnsi(path, bytes)) {
+bool ansiPath(const std::u16string& path, std::string& bytes) {
+  if (toAnsi(path, bytes)) {
     return true;
   }
   std::u16string shortForm;
-  if (!path.empty() && services.shortPath(path, shortForm) && !shortForm.empty() &&
-      services.toAnsi(shortForm, bytes)) {
+  if (!path.empty() && shortPath(path, shortForm) && !shortForm.empty() &&
+      toAnsi(shortForm, bytes)) {
     return true;
   }
   notePlatformRemark("\"" + utf8_text::encodeUtf8(path) +
@@ -21,16 +22,15 @@ bool ansiPath(const std::u16string& path, const WideTextServices& services, std:
   return false;
 }
 
-bool ansiModulePath(const std::u16string& path, const WideTextServices& services,
-                    std::string& bytes) {
-  if (!ansiPath(path, services, bytes)) {
+bool ansiModulePath(const std::u16string& path, std::string& bytes) {
+  if (!ansiPath(path, bytes)) {
     return false;
   }
   if (bytes.find(';') == std::string::npos) {
     return true;
   }
   std::u16string shortForm;
-  if (services.shortPath(path, shortForm) && services.toAnsi(shortForm, bytes) &&
+  if (shortPath(path, shortForm) && toAnsi(shortForm, bytes) &&
       bytes.find(';') == std::string::npos) {
     return true;
   }
@@ -40,10 +40,9 @@ bool ansiModulePath(const std::u16string& path, const WideTextServices& services
   return false;
 }
 
-std::string ansiPathList(const std::u16string& list, char16_t separator,
-                         const WideTextServices& services) {
+std::string ansiPathList(const std::u16string& list, char16_t separator) {
   std::string bytes;
-  if (services.toAnsi(list, bytes)) {
+  if (toAnsi(list, bytes)) {
     return bytes;  // the common case: exactly today's bytes
   }
   std::string result;
@@ -53,7 +52,7 @@ std::string ansiPathList(const std::u16string& list, char16_t separator,
     std::size_t end = list.find(separator, start);
     std::u16string entry = list.substr(start, end == std::u16string::npos ? end : end - start);
     std::string entryBytes;
-    if (ansiPath(entry, services, entryBytes)) {
+    if (ansiPath(entry, entryBytes)) {
       if (!first) {
         result += static_cast<char>(separator);
       }
@@ -67,17 +66,16 @@ std::string ansiPathList(const std::u16string& list, char16_t separator,
   }
 }
 
-bool ansiVariable(const char* name, const std::u16string& value, const WideTextServices& services,
-                  std::string& bytes) {
+bool ansiVariable(const char* name, const std::u16string& value, std::string& bytes) {
   std::string upper;
   for (const char* c = name; *c != '\0'; ++c) {
     upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
   }
   if (upper == "PATH") {
-    bytes = ansiPathList(value, u';', services);
+    bytes = ansiPathList(value, u';');
     return true;
   }
-  return ansiPath(value, services, bytes);
+  return ansiPath(value, bytes);
 }
 
 }  // namespace platform

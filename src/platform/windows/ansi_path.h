@@ -12,34 +12,21 @@
 
 namespace platform {
 
-// The two system services the rule needs, so that the in-memory platform of
-// the tests can stand in for Windows.
-struct WideTextServices {
-  // The text in the ANSI code page; false when any character would be lost
-  // or replaced by a look-alike.
-  bool (*toAnsi)(const std::u16string& text, std::string& bytes);
-  // The short form of an existing path; false when there is none.
-  bool (*shortPath)(const std::u16string& path, std::u16string& shortForm);
-};
-
 // The path's bytes in the ANSI code page; false when it has no form the
 // code page carries.
-bool ansiPath(const std::u16string& path, const WideTextServices& services, std::string& bytes);
+bool ansiPath(const std::u16string& path, std::string& bytes);
 
 // The executable's path, by the same rule; a path holding ';', which
 // would split the class path built on it, is given by its short form, which
 // holds none. False when it has no such form either.
-bool ansiModulePath(const std::u16string& path, const WideTextServices& services,
-                    std::string& bytes);
+bool ansiModulePath(const std::u16string& path, std::string& bytes);
 
 // A list of paths joined by separator (PATH): the same rule for each
 // entry, leaving out an entry that has no such form.
-std::string ansiPathList(const std::u16string& list, char16_t separator,
-                         const WideTextServices& services);
+std::string ansiPathList(const std::u16string& list, char16_t separator);
 
 // An environment variable's value: every variable the launcher reads names
 // a path, or a list of them for PATH. False when it has no form.
-bool ansiVariable(const char* name, const std::u16string& value, const WideTextServices& services,
-                  std::string& bytes);
+bool ansiVariable(const char* name, const std::u16string& value, std::string& bytes);
 
 }  // namespace platform

@@ -1,5 +1,5 @@
-// The name a Windows folder listing gives an entry, for the Win32 layer and
-// the in-memory platform alike.
+// A Windows folder listing (openDirectory and the rest of platform.h), and
+// the name it gives each entry.
 //
 // A listed name is used as it stands when the ANSI code page holds it
 // exactly and nothing about it makes a path built from it reach something
@@ -12,7 +12,6 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/windows/ansi_path.h"
 
 namespace platform {
 
@@ -22,6 +21,6 @@ namespace platform {
 // be the name as the code page shows it. The short name is asked for only
 // when the long one cannot be used, since asking costs a look-up per entry.
 void nameListedEntry(const std::u16string& folder, const std::u16string& name, bool held,
-                     const WideTextServices& services, DirectoryEntry& entry);
+                     DirectoryEntry& entry);
 
 }  // namespace platform
