@@ -9,8 +9,7 @@
 #include <set>
 
 #include "platform/common/expanded_text.h"
-#include "platform/windows/ansi_path.h"
-#include "platform/windows/listed_name.h"
+#include "platform/windows/raw_calls.h"
 #include "rules/ansi_text.h"
 #include "rules/utf8_text.h"
 
@@ -27,7 +26,7 @@ constexpr unsigned long kBadExeFormat = 193;
 constexpr unsigned long kEnvVarNotFound = 203;
 constexpr unsigned long kNotOwner = 288;
 constexpr unsigned long kInvalidParameter = 87;
-constexpr unsigned long kNoUnicodeTranslation = 1113;
+constexpr unsigned long kNoMoreFiles = 18;
 
 // The longest path Windows handles at all, long paths enabled.
 constexpr std::size_t kLongestPath = 32767;
@@ -77,12 +76,11 @@ struct OpenFile {
   std::string path;  // resolved
   bool text = false;
   bool open = true;
+  std::string buffered;  // what a full disk has not taken yet
 };
 
 struct Listing {
-  std::vector<std::string> names;
-  std::vector<std::string> longNames;
-  std::vector<platform::EntryType> types;
+  std::vector<platform::FoundEntry> entries;
   std::size_t next = 0;
   bool open = true;
 };
@@ -112,11 +110,11 @@ struct State {
 
   std::vector<std::u16string> commandLine;
   bool splitFails = false;
-  int commandLineToken = 0;  // its address is the vector handle
+  std::vector<std::u16string> argumentTexts;  // what the vector handed out points into
+  std::vector<char16_t*> argumentVector;
   bool commandLineOut = false;
 
   std::map<std::string, std::u16string> environment;  // by lower-case name
-  std::map<std::string, std::string> envTexts;        // what getEnv handed out
 
   std::map<std::string, RegistryKey> registry;  // by lower-case path
   std::string registryProblem;
@@ -129,6 +127,7 @@ struct State {
   std::set<std::string> refusedFiles;  // opening fails
   std::set<std::string> fullDisks;     // folders below which no write succeeds
   std::set<std::string> failingCloses;
+  std::map<std::string, unsigned long> fileIndexes;  // by resolved path
 
   std::map<std::string, Mutex> mutexes;
   std::map<std::uintptr_t, std::string> mutexHandles;
@@ -186,6 +185,8 @@ constexpr char16_t kJapaneseDefault = 0x30FB;
 bool isJapaneseLeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
+
+bool leadByte(unsigned char byte) { return state.codePage == 932 && isJapaneseLeadByte(byte); }
 
 std::u16string fromAnsi(const std::string& bytes) {
   std::u16string text;
@@ -253,25 +254,6 @@ bool toAnsi(const std::u16string& text, std::string& bytes) {
   return true;
 }
 
-// A wide text in UTF-8, the form tests write wide-only names in.
-std::string utf8Of(const std::u16string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    const unsigned char lead[] = {0x00, 0xC0, 0xE0, 0xF0};
-    int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-    out += static_cast<char>(lead[extra] | (c >> (6 * extra)));
-    for (int k = extra - 1; k >= 0; --k) {
-      out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
-    }
-  }
-  return out;
-}
-
 // --- Paths ----------------------------------------------------------------------
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
@@ -302,7 +284,7 @@ void splitPath(const std::string& path, std::string& root, std::vector<std::stri
       ++at;
     } else {
       // A double-byte character whole: its second byte may be 0x5C.
-      std::size_t length = ansi_text::characterLength(path, at, platform::isLeadByte);
+      std::size_t length = ansi_text::characterLength(path, at, leadByte);
       part.append(path, at, length);
       at += length;
     }
@@ -312,7 +294,7 @@ void splitPath(const std::string& path, std::string& root, std::vector<std::stri
 // Whether the path's last character is a separator.
 bool endsInSeparator(const std::string& path) {
   return !path.empty() &&
-         (path.back() == '/' || ansi_text::endsWithSeparator(path, '\\', platform::isLeadByte));
+         (path.back() == '/' || ansi_text::endsWithSeparator(path, '\\', leadByte));
 }
 
 std::string join(const std::string& folder, const std::string& name) {
@@ -389,7 +371,7 @@ std::string resolve(const std::string& path) { return fullPath(path, true); }
 std::string normalise(const std::string& path) { return fullPath(path, false); }
 
 std::string parentOf(const std::string& normalised, std::string* name) {
-  std::size_t last = ansi_text::lastSeparator(normalised, '\\', platform::isLeadByte);
+  std::size_t last = ansi_text::lastSeparator(normalised, '\\', leadByte);
   if (last == std::string::npos || last + 1 == normalised.size()) {
     return std::string();  // a root
   }
@@ -398,21 +380,6 @@ std::string parentOf(const std::string& normalised, std::string* name) {
   }
   bool rootSeparator = (hasDrive(normalised) && last == 2) || last == 0;
   return normalised.substr(0, rootSeparator ? last + 1 : last);
-}
-
-// A wide-only name (written in UTF-8) as the code page shows it: "?" for
-// each character it lacks.
-std::string lossyName(const std::string& utf8) {
-  std::string shown;
-  for (char16_t unit : utf8_text::decodeUtf8(utf8)) {
-    if (unit >= 0xDC00 && unit < 0xE000) {
-      continue;  // the second half of a pair already shown
-    }
-    if (!characterToAnsi(unit, shown)) {
-      shown += '?';
-    }
-  }
-  return shown;
 }
 
 Node* findNode(const std::string& path) {
@@ -434,7 +401,7 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
     std::u16string part = path.substr(start, end == std::u16string::npos ? end : end - start);
     std::string bytes;
     bool held = toAnsi(part, bytes);
-    key += held ? bytes : utf8Of(part);
+    key += held ? bytes : utf8_text::encodeUtf8(part);
     auto found = state.nodes.find(normalise(key));
     bool hasShortName = found != state.nodes.end() && !found->second.shortName.empty();
     if (!held && !hasShortName) {
@@ -455,8 +422,6 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
   return findNode(key) != nullptr;
 }
 
-const platform::WideTextServices kWideText = {toAnsi, shortPath};
-
 // A variable's value in UTF-16, as ExpandEnvironmentStringsW looks it up.
 bool lookUpVariable(const std::u16string& name, std::u16string& value) {
   std::string bytes;
@@ -469,13 +434,6 @@ bool lookUpVariable(const std::u16string& name, std::u16string& value) {
   }
   value = found->second;
   return true;
-}
-
-// A variable's bytes as the Windows layer reads them.
-bool readVariable(const std::string& name, std::string& value) {
-  auto found = state.environment.find(lower(name));
-  return found != state.environment.end() &&
-         platform::ansiVariable(name.c_str(), found->second, kWideText, value);
 }
 
 Node& makeNode(const std::string& normalised, NodeKind kind) {
@@ -775,107 +733,169 @@ int openListingCount() {
 
 }  // namespace fake
 
-// === The platform side ================================================================
+// === The raw calls ===================================================================
 
-namespace platform {
+namespace {
 
-bool getModuleFileName(std::string& path) {
-  state.events.push_back("getModuleFileName");
-  if (state.moduleFails) {
-    toAnsi(state.modulePath, path);
-    state.lastError = state.moduleError;
-    return false;
+using platform::FoundEntry;
+
+// Copies text and its terminator into buffer when size units hold them and
+// gives the length; else gives the size needed, terminator included, as the
+// calls that fill a caller's buffer do.
+template <typename Unit>
+unsigned long fill(const std::basic_string<Unit>& text, Unit* buffer, unsigned long size) {
+  if (buffer == nullptr || text.size() + 1 > size) {
+    return static_cast<unsigned long>(text.size() + 1);
   }
-  if (!platform::ansiModulePath(state.modulePath, kWideText, path)) {
-    path.clear();
-    state.lastError = kNoUnicodeTranslation;
-    return false;
-  }
-  return true;
+  std::copy(text.begin(), text.end(), buffer);
+  buffer[text.size()] = Unit(0);
+  return static_cast<unsigned long>(text.size());
 }
 
-unsigned long getLastError() { return state.lastError; }
-void setLastError(unsigned long code) { state.lastError = code; }
+// The conversions' way of filling a buffer: the count includes what was
+// asked to be converted, a zero size asks for the count, and a buffer too
+// small fails with ERROR_INSUFFICIENT_BUFFER.
+template <typename Unit>
+int convertInto(const std::basic_string<Unit>& result, Unit* out, int size) {
+  int needed = static_cast<int>(result.size());
+  if (size == 0) {
+    return needed;
+  }
+  if (needed > size) {
+    state.lastError = platform::kErrorInsufficientBuffer;
+    return 0;
+  }
+  std::copy(result.begin(), result.end(), out);
+  return needed;
+}
 
-std::string formatMessage(unsigned long code) { return "Error " + std::to_string(code) + " text"; }
+int wideCharToMultiByte(unsigned long, const char16_t* text, int length, char* bytes, int size,
+                        int* usedDefault) {
+  std::u16string wide = length < 0 ? std::u16string(text) + u'\0' : std::u16string(text, length);
+  std::string result;
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    if (!characterToAnsi(wide[i], result)) {
+      // No best fit: the default character, once for a surrogate pair.
+      if (wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+          wide[i + 1] < 0xE000) {
+        ++i;
+      }
+      result += '?';
+      if (usedDefault != nullptr) {
+        *usedDefault = 1;
+      }
+    }
+  }
+  return convertInto(result, bytes, size);
+}
+
+int multiByteToWideChar(unsigned long, const char* bytes, int length, char16_t* text, int size) {
+  std::string narrow = length < 0 ? std::string(bytes) + '\0' : std::string(bytes, length);
+  return convertInto(fromAnsi(narrow), text, size);
+}
+
+unsigned long getModuleFileNameW(char16_t* buffer, unsigned long size) {
+  state.events.push_back("getModuleFileName");
+  if (state.moduleFails) {
+    // Failed, leaving what it had written.
+    fill(state.modulePath.substr(0, size - 1), buffer, size);
+    state.lastError = state.moduleError;
+    return 0;
+  }
+  if (state.modulePath.size() >= size) {
+    fill(state.modulePath.substr(0, size - 1), buffer, size);  // cut
+    state.lastError = platform::kErrorInsufficientBuffer;
+    return size;
+  }
+  return fill(state.modulePath, buffer, size);
+}
+
+bool formatMessageA(unsigned long code, std::string& text) {
+  text = "Error " + std::to_string(code) + " text";
+  return true;
+}
 
 void exitProcess(int code) {
   state.events.push_back("exitProcess " + std::to_string(code));
   throw fake::ProcessExit{code};
 }
 
-CommandLineHandle splitCommandLine(std::vector<std::u16string>& args) {
+char16_t** commandLineToArgvW(int* count) {
   state.events.push_back("splitCommandLine");
   if (state.splitFails) {
     return nullptr;
   }
-  args = state.commandLine;
+  state.argumentTexts = state.commandLine;
+  state.argumentVector.clear();
+  for (std::u16string& argument : state.argumentTexts) {
+    state.argumentVector.push_back(&argument[0]);
+  }
+  state.argumentVector.push_back(nullptr);
   state.commandLineOut = true;
-  return &state.commandLineToken;
+  *count = static_cast<int>(state.argumentTexts.size());
+  return state.argumentVector.data();
 }
 
-void releaseCommandLine(CommandLineHandle vector) {
+void localFree(void* memory) {
   state.events.push_back("releaseCommandLine");
-  if (vector != &state.commandLineToken || !state.commandLineOut) {
+  if (memory != state.argumentVector.data() || !state.commandLineOut) {
     misuse("releaseCommandLine of a vector not handed out");
   }
   state.commandLineOut = false;
 }
 
-const char* getEnv(const char* name) {
-  std::string value;
-  if (!readVariable(name, value)) {
-    state.envTexts.erase(lower(name));
-    return nullptr;
-  }
-  std::string& kept = state.envTexts[lower(name)];
-  kept = value;
-  return kept.c_str();
+// A variable by its UTF-16 name, which the code page holds.
+const std::u16string* variable(const std::u16string& name) {
+  std::string bytes;
+  auto found = toAnsi(name, bytes) ? state.environment.find(lower(bytes)) : state.environment.end();
+  return found == state.environment.end() ? nullptr : &found->second;
 }
 
-unsigned long getEnvironmentVariable(const char* name, char* buffer, unsigned long size) {
-  std::string value;
-  if (!readVariable(name, value)) {
+unsigned long getEnvironmentVariableW(const char16_t* name, char16_t* buffer, unsigned long size) {
+  const std::u16string* value = variable(name);
+  if (value == nullptr) {
     state.lastError = kEnvVarNotFound;
     return 0;
   }
-  if (value.size() + 1 > size) {
-    return static_cast<unsigned long>(value.size() + 1);
-  }
-  std::memcpy(buffer, value.c_str(), value.size() + 1);
-  return static_cast<unsigned long>(value.size());
+  return fill(*value, buffer, size);
 }
 
-unsigned long getTempFolder(char* buffer, unsigned long size) {
-  return getEnvironmentVariable("TEMP", buffer, size);
+// ExpandEnvironmentStrings counts the terminator in both of its answers.
+unsigned long expandEnvironmentStringsW(const char16_t* text, char16_t* buffer,
+                                        unsigned long size) {
+  std::u16string expanded = platform::expandVariables(text, lookUpVariable);
+  unsigned long copied = fill(expanded, buffer, size);
+  return copied == expanded.size() ? copied + 1 : copied;
 }
 
-unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
-  // GetTempPath: the first of TMP, TEMP and USERPROFILE that is set, else
-  // the Windows folder. It does not look whether the folder exists.
-  std::u16string wide = u"C:\\Windows";
+// GetTempPath: the first of TMP, TEMP and USERPROFILE that is set, else the
+// Windows folder, with a final backslash. It does not look whether the
+// folder exists.
+unsigned long getTempPathW(unsigned long size, char16_t* buffer) {
+  std::u16string folder = u"C:\\Windows";
   for (const char* name : {"tmp", "temp", "userprofile"}) {
     auto found = state.environment.find(name);
     if (found != state.environment.end() && !found->second.empty()) {
-      wide = found->second;
+      folder = found->second;
       break;
     }
   }
-  std::string folder;
-  if (!platform::ansiPath(wide, kWideText, folder)) {
-    return 0;
+  if (folder.back() != u'\\') {
+    folder += u'\\';
   }
-  if (folder.size() > 3 && endsInSeparator(folder)) {
-    folder.pop_back();
-  }
-  if (folder.size() + 1 > size) {
-    return static_cast<unsigned long>(folder.size() + 1);
-  }
-  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
-  return static_cast<unsigned long>(folder.size());
+  return fill(folder, buffer, size);
 }
 
-bool setCurrentDirectory(const char* path) {
+unsigned long getShortPathNameW(const char16_t* path, char16_t* buffer, unsigned long size) {
+  std::u16string shortForm;
+  if (!shortPath(path, shortForm)) {
+    state.lastError = platform::kErrorFileNotFound;
+    return 0;
+  }
+  return fill(shortForm, buffer, size);
+}
+
+bool setCurrentDirectoryA(const char* path) {
   Node* node = findNode(path);
   if (node == nullptr || node->kind != NodeKind::Folder) {
     state.lastError = kPathNotFound;
@@ -886,21 +906,16 @@ bool setCurrentDirectory(const char* path) {
   return true;
 }
 
-bool getCurrentDirectory(std::string& path) {
-  path = state.currentDirectory;
-  return true;
+unsigned long getCurrentDirectoryA(unsigned long size, char* buffer) {
+  return fill(state.currentDirectory, buffer, size);
 }
 
-bool isLeadByte(unsigned char byte) { return state.codePage == 932 && isJapaneseLeadByte(byte); }
-
-std::string registryProblem() { return state.registryProblem; }
-
-long regOpenKey(const char* subKey, RegKey* key) {
+long regOpenKeyExA(const char* subKey, platform::RegKey* key) {
   state.keysOpened.push_back(subKey);
   state.events.push_back(std::string("regOpenKey ") + subKey);
   auto found = state.registry.find(lower(subKey));
   if (found == state.registry.end()) {
-    return static_cast<long>(kErrorFileNotFound);
+    return static_cast<long>(platform::kErrorFileNotFound);
   }
   if (found->second.denied) {
     return static_cast<long>(kAccessDenied);
@@ -909,36 +924,19 @@ long regOpenKey(const char* subKey, RegKey* key) {
   return 0;
 }
 
-long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned char* data,
-                   unsigned long* size) {
-  RegistryKey* open = keyOf(key);
-  if (open == nullptr) {
-    misuse(std::string("regQueryValue on a key that is not open: ") + name);
-    return static_cast<long>(kInvalidHandle);
-  }
-  auto found = open->values.find(lower(name));
-  if (found == open->values.end()) {
-    return static_cast<long>(kErrorFileNotFound);
+// RegQueryValueEx over the value's bytes as the call hands them over.
+long answerQuery(const RegistryValue* value, unsigned long* type, unsigned char* data,
+                 unsigned long* size) {
+  if (value == nullptr) {
+    return static_cast<long>(platform::kErrorFileNotFound);
   }
   if (data != nullptr && size == nullptr) {
     return static_cast<long>(kInvalidParameter);
   }
-  // Expandable text is expanded before use, as RegGetValue does, from the
-  // UTF-16 text, and is then plain text.
-  RegistryValue value = found->second;
-  if (value.type == kRegExpandSz) {
-    std::u16string text = fromAnsi(value.bytes.substr(0, value.bytes.find('\0')));
-    if (!platform::ansiPath(platform::expandVariables(text, lookUpVariable), kWideText,
-                            value.bytes)) {
-      return static_cast<long>(kErrorFileNotFound);
-    }
-    value.bytes += '\0';
-    value.type = kRegSz;
-  }
   if (type != nullptr) {
-    *type = value.type;
+    *type = value->type;
   }
-  unsigned long needed = static_cast<unsigned long>(value.bytes.size());
+  unsigned long needed = static_cast<unsigned long>(value->bytes.size());
   if (data == nullptr) {
     if (size != nullptr) {
       *size = needed;
@@ -950,39 +948,61 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
     // them, within bounds, so nothing relies on them.
     std::memset(data, 0xCD, *size);
     *size = needed;
-    return static_cast<long>(kErrorMoreData);
+    return static_cast<long>(platform::kErrorMoreData);
   }
-  std::memcpy(data, value.bytes.data(), needed);
+  std::memcpy(data, value->bytes.data(), needed);
   *size = needed;
   return 0;
 }
 
-int statPath(const char* path, bool* isDirectory) {
+// The value of an open key, or null.
+const RegistryValue* valueOf(platform::RegKey key, const std::string& name) {
+  RegistryKey* open = keyOf(key);
+  auto found = open->values.find(lower(name));
+  return found == open->values.end() ? nullptr : &found->second;
+}
+
+// The ANSI call gives a text value as it is stored, an expandable one
+// unexpanded.
+long regQueryValueExA(platform::RegKey key, const char* name, unsigned long* type,
+                      unsigned char* data, unsigned long* size) {
+  if (keyOf(key) == nullptr) {
+    misuse(std::string("regQueryValue on a key that is not open: ") + name);
+    return static_cast<long>(kInvalidHandle);
+  }
+  return answerQuery(valueOf(key, name), type, data, size);
+}
+
+// The wide call gives text in UTF-16.
+long regQueryValueExW(platform::RegKey key, const char16_t* name, unsigned long* type,
+                      unsigned char* data, unsigned long* size) {
+  std::string bytes;
+  toAnsi(name, bytes);
+  if (keyOf(key) == nullptr) {
+    misuse("regQueryValue on a key that is not open: " + bytes);
+    return static_cast<long>(kInvalidHandle);
+  }
+  const RegistryValue* stored = valueOf(key, bytes);
+  RegistryValue wide;
+  if (stored != nullptr && (stored->type == platform::kRegSz || stored->type == platform::kRegExpandSz)) {
+    std::u16string text = fromAnsi(stored->bytes);
+    wide.type = stored->type;
+    wide.bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    stored = &wide;
+  }
+  return answerQuery(stored, type, data, size);
+}
+
+int statFile(const char* path, unsigned* mode) {
   state.statted.push_back(path);
   Node* node = findNode(path);
   if (node == nullptr || node->statusFails) {
     return -1;
   }
-  if (isDirectory != nullptr) {
-    *isDirectory = node->kind == NodeKind::Folder;
-  }
+  *mode = node->kind == NodeKind::Folder ? platform::kModeDirectory
+          : node->kind == NodeKind::File ? platform::kModeRegular
+                                         : 0x2000;  // a character device
   return 0;
-}
-
-EntryType pathType(const char* path) {
-  state.statted.push_back(path);
-  Node* node = findNode(path);
-  if (node == nullptr || node->statusFails) {
-    return EntryType::Unknown;
-  }
-  switch (node->kind) {
-    case NodeKind::Folder:
-      return EntryType::Folder;
-    case NodeKind::File:
-      return EntryType::File;
-    default:
-      return EntryType::Other;
-  }
 }
 
 int unlinkFile(const char* path) {
@@ -1010,145 +1030,166 @@ int makeDirectory(const char* path) {
   return 0;
 }
 
-FileHandle openFile(const char* path, const char* mode) { return open(path, mode); }
+bool onFullDisk(const OpenFile& file) {
+  for (const std::string& disk : state.fullDisks) {
+    if (file.path.rfind(join(disk, ""), 0) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
 
-bool writeFile(FileHandle handle, const char* data, std::size_t length) {
+// The stream's buffer, as far as a full disk shows it: what fits waits in
+// the buffer, so the write succeeds, and only a flush finds out.
+constexpr std::size_t kStreamBuffer = 4096;
+
+std::size_t writeStream(const void* data, std::size_t unit, std::size_t count,
+                        platform::FileHandle handle) {
   OpenFile* file = openFileOf(handle, "writeFile");
   if (file == nullptr) {
-    return false;
+    return 0;
   }
-  for (const std::string& disk : state.fullDisks) {
-    if (file->path.rfind(join(disk, ""), 0) == 0) {
-      return false;
-    }
-  }
-  std::string& contents = state.nodes[file->path].contents;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (file->text && data[i] == '\n') {
+  bool full = onFullDisk(*file);
+  std::string& contents = full ? file->buffered : state.nodes[file->path].contents;
+  const char* bytes = static_cast<const char*>(data);
+  for (std::size_t i = 0; i < unit * count; ++i) {
+    if (file->text && bytes[i] == '\n') {
       contents += '\r';
     }
-    contents += data[i];
+    contents += bytes[i];
   }
+  return full && file->buffered.size() > kStreamBuffer ? 0 : count;
+}
+
+int flushStream(platform::FileHandle handle) {
+  OpenFile* file = openFileOf(handle, "closeFile");
+  if (file == nullptr || file->buffered.empty()) {
+    return file == nullptr ? -1 : 0;
+  }
+  file->buffered.clear();  // the disk took none of it
+  return -1;
+}
+
+// Closing reports a failure of its own, but not that of its final flush,
+// as Wine's C runtime does.
+int closeStream(platform::FileHandle handle) {
+  OpenFile* file = openFileOf(handle, "closeFile");
+  if (file == nullptr) {
+    return -1;
+  }
+  file->open = false;
+  file->buffered.clear();
+  state.events.push_back("closeFile " + file->path);
+  return state.failingCloses.count(file->path) == 0 ? 0 : -1;
+}
+
+bool fileIdentity(const char* path, unsigned long* volume, unsigned long* high,
+                  unsigned long* low) {
+  std::string full = resolve(path);
+  Node* node = full.empty() ? nullptr : findNode(full);
+  if (node == nullptr || node->kind != NodeKind::Folder || node->statusFails) {
+    return false;
+  }
+  auto index = state.fileIndexes.emplace(full, state.fileIndexes.size() + 1).first;
+  *volume = 0x1234ABCD;
+  *high = 0;
+  *low = index->second;
   return true;
 }
 
-bool closeFile(FileHandle handle) {
-  OpenFile* file = openFileOf(handle, "closeFile");
-  if (file == nullptr) {
-    return false;
-  }
-  file->open = false;
-  state.events.push_back("closeFile " + file->path);
-  return state.failingCloses.count(file->path) == 0;
-}
-
-bool shortPathName(const char* path, std::string& shortBytes) {
-  std::u16string shortForm;
-  return ::shortPath(fromAnsi(path), shortForm) && toAnsi(shortForm, shortBytes);
-}
-
-FileHandle createPrivateFile(const char* path) { return open(path, "wb"); }
-
-std::string folderIdentity(const char* path) {
-  std::string full = resolve(path);
-  Node* node = full.empty() ? nullptr : findNode(full);
-  return node != nullptr && node->kind == NodeKind::Folder && !node->statusFails ? full
-                                                                                 : std::string();
-}
-
-DirectoryHandle openDirectory(const char* folder) {
+void* findFirstFileExW(const char16_t* pattern, bool, unsigned long, FoundEntry* found) {
+  std::u16string widePattern = pattern;
+  std::string text;
+  toAnsi(widePattern.substr(0, widePattern.size() - 1), text);
   if (state.listingsOpened.size() >= kListingBudget) {
     if (state.listingsOpened.size() == kListingBudget) {
       misuse("more folder listings than any test needs: a scan that does not end");
-      state.listingsOpened.push_back(folder);
+      state.listingsOpened.push_back(text);
     }
+    state.lastError = kPathNotFound;
     return nullptr;
   }
-  state.listingsOpened.push_back(folder);
-  state.events.push_back(std::string("openDirectory ") + folder);
-  std::string text = folder;
-  if (!endsInSeparator(text)) {
-    return nullptr;  // the folder's pattern would match other names
-  }
+  state.listingsOpened.push_back(text);
+  state.events.push_back("openDirectory " + text);
+  // Only a folder's "*" is modelled: any other pattern would match names
+  // outside it.
+  std::size_t size = widePattern.size();
   std::string full = resolve(text);
   Node* node = full.empty() ? nullptr : findNode(full);
-  if (node == nullptr || node->kind != NodeKind::Folder || node->listingDenied) {
+  if (size < 2 || widePattern.compare(size - 2, 2, u"\\*") != 0 || node == nullptr ||
+      node->kind != NodeKind::Folder || node->listingDenied) {
+    state.lastError = node != nullptr && node->listingDenied ? kAccessDenied : kPathNotFound;
     return nullptr;
   }
   auto listing = std::make_unique<Listing>();
   if (!parentOf(full, nullptr).empty()) {
-    listing->names = {".", ".."};  // a drive's root has neither
-    listing->longNames = listing->names;
-    listing->types = {EntryType::Folder, EntryType::Folder};
+    // A drive's root has neither.
+    listing->entries = {{platform::kAttributeDirectory, u"."},
+                        {platform::kAttributeDirectory, u".."}};
   }
-  const std::vector<std::string>& names = node->listingSet ? node->listing : node->children;
-  for (const std::string& name : names) {
+  for (const std::string& name : node->listingSet ? node->listing : node->children) {
     auto entry = state.nodes.find(join(full, name));
     // A name without an entry was a file that vanished after it was listed.
-    EntryType type = EntryType::File;
-    platform::DirectoryEntry listed;
-    listed.longName = name;
-    std::u16string wideName = fromAnsi(name);
-    bool held = true;
+    FoundEntry listed{0x80, fromAnsi(name)};  // FILE_ATTRIBUTE_NORMAL
     if (entry != state.nodes.end()) {
       const Node& child = entry->second;
-      type = child.kind == NodeKind::Folder ? EntryType::Folder
-             : child.kind == NodeKind::Link ? EntryType::Link
-             : child.kind == NodeKind::File ? EntryType::File
-                                            : EntryType::Other;
+      listed.attributes = child.kind == NodeKind::Folder ? platform::kAttributeDirectory
+                          : child.kind == NodeKind::Link
+                              ? platform::kAttributeDirectory | platform::kAttributeReparsePoint
+                          : child.kind == NodeKind::File ? 0x80
+                                                         : platform::kAttributeDevice;
       if (child.wideName) {
-        held = false;
-        wideName = utf8_text::decodeUtf8(name);
-        listed.longName = lossyName(name);
+        listed.name = utf8_text::decodeUtf8(name);
       }
     }
-    platform::nameListedEntry(fromAnsi(text), wideName, held, kWideText, listed);
-    listing->names.push_back(listed.name);
-    listing->longNames.push_back(listed.longName);
-    listing->types.push_back(type);
+    listing->entries.push_back(listed);
   }
+  if (listing->entries.empty()) {
+    state.lastError = platform::kErrorFileNotFound;
+    return nullptr;
+  }
+  *found = listing->entries[listing->next++];
   state.listings.push_back(std::move(listing));
   return state.listings.back().get();
 }
 
-bool readDirectory(DirectoryHandle handle, DirectoryEntry& entry) {
-  Listing* listing = listingOf(handle, "readDirectory");
-  if (listing == nullptr || listing->next >= listing->names.size()) {
+bool findNextFileW(void* find, FoundEntry* found) {
+  Listing* listing = listingOf(find, "readDirectory");
+  if (listing == nullptr || listing->next >= listing->entries.size()) {
+    state.lastError = kNoMoreFiles;
     return false;
   }
-  entry.type = listing->types[listing->next];
-  entry.longName = listing->longNames[listing->next];
-  entry.name = listing->names[listing->next++];
+  *found = listing->entries[listing->next++];
   return true;
 }
 
-void closeDirectory(DirectoryHandle handle) {
-  Listing* listing = listingOf(handle, "closeDirectory");
+bool findClose(void* find) {
+  Listing* listing = listingOf(find, "closeDirectory");
   if (listing != nullptr) {
     listing->open = false;
   }
+  return listing != nullptr;
 }
 
-MutexHandle createMutex(const char* name, bool initialOwner) {
+// A new name leaves the last error as it was.
+platform::MutexHandle createMutexA(const char* name, bool initialOwner) {
   state.events.push_back(std::string("createMutex ") + name);
   std::uintptr_t handle = state.nextHandle++;
+  state.mutexHandles[handle] = name;
   auto found = state.mutexes.find(name);
   if (found != state.mutexes.end()) {
     // An existing mutex: the caller gets a handle but not ownership.
     found->second.handles++;
-    state.mutexHandles[handle] = name;
-    state.lastError = kErrorAlreadyExists;
-    return reinterpret_cast<MutexHandle>(handle);
+    state.lastError = platform::kErrorAlreadyExists;
+    return reinterpret_cast<platform::MutexHandle>(handle);
   }
   Mutex& mutex = state.mutexes[name];
   mutex.handles = 1;
   mutex.ownerThread = initialOwner ? state.currentThread : -1;
-  state.mutexHandles[handle] = name;
-  state.lastError = kErrorSuccess;
-  return reinterpret_cast<MutexHandle>(handle);
+  return reinterpret_cast<platform::MutexHandle>(handle);
 }
 
-bool releaseMutex(MutexHandle handle) {
+bool releaseMutex(platform::MutexHandle handle) {
   state.events.push_back("releaseMutex");
   auto found = state.mutexHandles.find(reinterpret_cast<std::uintptr_t>(handle));
   if (found == state.mutexHandles.end()) {
@@ -1164,7 +1205,7 @@ bool releaseMutex(MutexHandle handle) {
   return true;
 }
 
-bool closeHandle(MutexHandle handle) {
+bool closeHandle(platform::MutexHandle handle) {
   state.events.push_back("closeHandle");
   auto found = state.mutexHandles.find(reinterpret_cast<std::uintptr_t>(handle));
   if (found == state.mutexHandles.end()) {
@@ -1184,7 +1225,7 @@ void sleepMilliseconds(unsigned long milliseconds) {
   state.events.push_back("sleep " + std::to_string(milliseconds));
 }
 
-bool createThread(ThreadRoutine routine, void* parameter) {
+bool createThread(platform::ThreadRoutine routine, void* parameter) {
   state.events.push_back("createThread");
   if (state.threadsFail) {
     state.lastError = kNotEnoughMemory;
@@ -1194,7 +1235,7 @@ bool createThread(ThreadRoutine routine, void* parameter) {
   return true;
 }
 
-LibraryHandle loadLibrary(const char* path) {
+platform::LibraryHandle loadLibraryExA(const char* path, unsigned long) {
   state.librariesLoaded.push_back(path);
   state.events.push_back(std::string("loadLibrary ") + path);
   Node* node = findNode(path);
@@ -1210,7 +1251,7 @@ LibraryHandle loadLibrary(const char* path) {
   return &state.libraries[full];
 }
 
-ProcAddress getProcAddress(LibraryHandle library, const char* name) {
+platform::ProcAddress getProcAddress(platform::LibraryHandle library, const char* name) {
   state.events.push_back(std::string("getProcAddress ") + name);
   for (auto& entry : state.libraries) {
     if (&entry.second == library) {
@@ -1227,11 +1268,62 @@ ProcAddress getProcAddress(LibraryHandle library, const char* name) {
   return nullptr;
 }
 
-void messageBox(const char* text, const char* caption) {
+void messageBoxA(const char* text, const char* caption) {
   state.boxes.push_back(fake::MessageBox{text, caption});
   state.events.push_back(std::string("messageBox ") + caption);
 }
 
-std::string localTimeText() { return "Tue Dec 08 07:00:00 2026\n"; }
+}  // namespace
+
+namespace platform {
+
+const RawCalls kRawCalls = {
+    [] { return state.lastError; },
+    [](unsigned long code) { state.lastError = code; },
+    [] { return state.codePage; },
+    ::leadByte,
+    ::wideCharToMultiByte,
+    ::multiByteToWideChar,
+    ::getModuleFileNameW,
+    ::formatMessageA,
+    ::exitProcess,
+    ::commandLineToArgvW,
+    ::localFree,
+    ::getEnvironmentVariableW,
+    ::expandEnvironmentStringsW,
+    ::getTempPathW,
+    ::getShortPathNameW,
+    ::setCurrentDirectoryA,
+    ::getCurrentDirectoryA,
+    ::regOpenKeyExA,
+    ::regQueryValueExA,
+    ::regQueryValueExW,
+    ::statFile,
+    ::unlinkFile,
+    ::removeFile,
+    ::makeDirectory,
+    [](const char* path, const char* mode) { return open(path, mode); },
+    ::writeStream,
+    ::flushStream,
+    ::closeStream,
+    ::fileIdentity,
+    ::findFirstFileExW,
+    ::findNextFileW,
+    ::findClose,
+    ::createMutexA,
+    ::releaseMutex,
+    ::closeHandle,
+    ::sleepMilliseconds,
+    ::createThread,
+    ::loadLibraryExA,
+    [](const char*) { return true; },
+    ::getProcAddress,
+    ::messageBoxA,
+    [] { return "Tue Dec 08 07:00:00 2026\n"; },
+};
+
+// Only the POSIX layer, whose registry is a file, has a problem to report;
+// the in-memory machine reports the one a test sets.
+std::string registryProblem() { return state.registryProblem; }
 
 }  // namespace platform

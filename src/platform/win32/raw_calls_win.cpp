@@ -199,4 +199,8 @@ const RawCalls kRawCalls = {
     asctimeNow,
 };
 
+// Only the POSIX layer, whose registry is a file, ever has a problem to
+// report; Windows' own registry has none.
+std::string registryProblem() { return std::string(); }
+
 }  // namespace platform

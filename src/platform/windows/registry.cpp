@@ -11,8 +11,6 @@
 
 namespace platform {
 
-std::string registryProblem() { return std::string(); }
-
 long regOpenKey(const char* subKey, RegKey* key) {
   RegKey opened = nullptr;
   long result = kRawCalls.regOpenKeyExA(subKey, &opened);
