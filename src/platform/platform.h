@@ -1,10 +1,13 @@
 // The one seam between the launch logic and the operating system.
 //
 // Every operating-system service the launcher needs is declared here and
-// nowhere else. Three implementations stand behind it, chosen at link time:
-//   platform_win.cpp    - the real Win32 calls, thin and literal
-//   platform_posix.cpp  - Linux stand-ins, so the Linux build is a working launcher
-//   tests/fake_platform - an in-memory model for unit tests
+// nowhere else. Two layers implement it, chosen at link time:
+//   platform/windows - the Windows rules (ANSI and short-name forms, the
+//                      registry's expandable text, the copy-out contracts,
+//                      checked writes, ...), written over a table of raw
+//                      calls that platform/win32 fills with the real Win32
+//                      calls and tests/fakes with an in-memory Windows
+//   platform/posix   - Linux stand-ins, so the Linux build is a working launcher
 // The launch logic calls only these routines.
 #pragma once
 

@@ -1,40 +1,41 @@
-// An in-memory Windows behind platform.h, for the unit tests.
+// An in-memory Windows under the Windows layer, for the unit tests and the
+// launch fuzzer.
 //
-// It answers the way the Win32 calls and the C runtime do, failures
-// included, so the launch logic can be run and checked byte for byte on any
-// machine. Tests set its state through the routines below and read what the
-// logic did through the recordings.
+// It fills the layer's table of raw calls (platform/windows/raw_calls.h) and
+// answers them the way the Win32 calls and the C runtime do, failures
+// included; the layer itself, the code the executable runs, stands between
+// it and the launch logic. Tests set its state through the routines below
+// and read what the logic did through the recordings.
 //
 // Model, briefly:
 // - Registry: keys under HKEY_LOCAL_MACHINE by path, names compared without
-//   regard to case. Values keep their type and raw bytes.
+//   regard to case. Values keep their type and raw bytes; the wide call
+//   gives text values in UTF-16, and expandable text (REG_EXPAND_SZ) as it
+//   is stored. ExpandEnvironmentStringsW expands the variables set here.
 // - Files: a tree keyed by Windows path. Names are compared byte for byte;
-//   listings give each entry's type, as FindFirstFile's attributes do;
+//   listings give each entry's attributes, as FindFirstFileExW does;
 //   "/" counts as "\", doubled separators and a trailing separator are
 //   ignored, "." and ".." are applied, as Win32 path handling does. Paths
 //   may be as long as Windows allows with long paths on (32767). A folder
 //   lists its entries in the order they were added, unless a test sets the
 //   listing itself.
-// - GetTempPath's folder is the first of TMP, TEMP and USERPROFILE that is
-//   set, else C:\Windows.
+// - GetTempPathW gives the first of TMP, TEMP and USERPROFILE that is set,
+//   else C:\Windows, ending in a backslash.
 // - Text-mode files turn each "\n" written into "\r\n", like the Windows C
-//   runtime; binary modes write bytes as given.
+//   runtime; binary modes write bytes as given. On a full disk what is
+//   written waits in the stream's buffer: fflush fails, and fclose does not
+//   report its final flush's failure, as Wine's C runtime does.
 // - The ANSI code page is Windows-1252, or Japanese 932 when a test says
 //   so: its lead bytes, half-width katakana and the few two-byte characters
 //   the tests use (ソ 83 5C, 表 95 5C, 能 94 5C, 十 8F 5C, アプリフト). Paths
 //   are split into their names character by character, as Windows does. The
-//   executable's path and the variables are held in UTF-16 and handed to
-//   the logic the way the Windows layer does; tests given bytes stand for
-//   their characters in the code page. Names the code page cannot hold are
-//   set with setWideOnlyName, and GetShortPathNameW puts their short names
-//   in their place.
-// - A listed name that would reach a device or something else (NUL.jar,
-//   "a.jar.", a;b.jar) is given by its short name, set with setShortName,
-//   or left out, as the Windows layer does.
-// - Expandable registry text (REG_EXPAND_SZ) is read expanded, as REG_SZ,
-//   with the variables set here.
+//   executable's path and the variables are held in UTF-16; tests given
+//   bytes stand for their characters in the code page. Names the code page
+//   cannot hold are set with setWideOnlyName, and GetShortPathNameW puts
+//   their short names in their place.
+// - CreateMutexA leaves the last error alone for a new name.
 // - Threads are recorded, not run, until the test runs them.
-// - exitProcess throws fake::ProcessExit so a test regains control.
+// - exit throws fake::ProcessExit so a test regains control.
 #pragma once
 
 #include <string>
@@ -111,8 +112,8 @@ void setShortName(const std::string& path, const std::string& shortName);
 void failStatus(const std::string& path);
 void makeUndeletable(const std::string& path);
 void failOpening(const std::string& path);
-// The disk under folder is full: files below it are created, but every
-// write to them fails.
+// The disk under folder is full: files below it are created, but nothing
+// written to them reaches it (a write fails only past the stream's buffer).
 void fillDisk(const std::string& folder);
 // Closing the file at path fails, as when its last bytes cannot be flushed.
 void failClosing(const std::string& path);
