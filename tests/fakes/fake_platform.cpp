@@ -110,8 +110,7 @@ struct State {
 
   std::vector<std::u16string> commandLine;
   bool splitFails = false;
-  std::vector<std::u16string> argumentTexts;  // what the vector handed out points into
-  std::vector<char16_t*> argumentVector;
+  std::vector<char16_t*> argumentVector;  // into commandLine
   bool commandLineOut = false;
 
   std::map<std::string, std::u16string> environment;  // by lower-case name
@@ -383,12 +382,13 @@ std::string parentOf(const std::string& normalised, std::string* name) {
 }
 
 Node* findNode(const std::string& path) {
-  std::string full = resolve(path);
-  if (full.empty()) {
-    return nullptr;
-  }
-  auto found = state.nodes.find(full);
+  auto found = state.nodes.find(resolve(path));
   return found == state.nodes.end() ? nullptr : &found->second;
+}
+
+bool isKind(const std::string& path, NodeKind kind) {
+  Node* node = findNode(path);
+  return node != nullptr && node->kind == kind;
 }
 
 // GetShortPathNameW, for a path that exists: each component with a short
@@ -453,21 +453,23 @@ Node& makeNode(const std::string& normalised, NodeKind kind) {
   return node;
 }
 
-bool deleteFile(const std::string& path) {
+// _unlink and remove.
+int deleteFile(const char* call, const std::string& path) {
+  state.events.push_back(std::string(call) + " " + path);
   std::string full = resolve(path);
   auto found = state.nodes.find(full);
   if (found == state.nodes.end() || found->second.kind != NodeKind::File ||
       found->second.undeletable) {
     // DeleteFile's error stays behind the C runtime's failure.
     state.lastError = found == state.nodes.end() ? platform::kErrorFileNotFound : kAccessDenied;
-    return false;
+    return -1;
   }
   state.nodes.erase(found);
   std::string name;
   std::string parent = parentOf(full, &name);
   std::vector<std::string>& siblings = state.nodes[parent].children;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), name), siblings.end());
-  return true;
+  return 0;
 }
 
 platform::FileHandle open(const std::string& path, const std::string& mode) {
@@ -478,7 +480,7 @@ platform::FileHandle open(const std::string& path, const std::string& mode) {
     return nullptr;
   }
   std::string full = resolve(path);
-  Node* node = full.empty() ? nullptr : findNode(full);
+  Node* node = findNode(full);
   // CreateFile's error stays behind the C runtime's failure.
   if (state.refusedFiles.count(full) != 0 || (node != nullptr && node->kind != NodeKind::File)) {
     state.lastError = kAccessDenied;
@@ -631,17 +633,11 @@ void setShortName(const std::string& path, const std::string& shortName) {
 }
 
 void failStatus(const std::string& path) {
-  Node* node = findNode(path);
-  if (node != nullptr) {
-    node->statusFails = true;
-  }
+  if (Node* node = findNode(path)) node->statusFails = true;
 }
 
 void makeUndeletable(const std::string& path) {
-  Node* node = findNode(path);
-  if (node != nullptr) {
-    node->undeletable = true;
-  }
+  if (Node* node = findNode(path)) node->undeletable = true;
 }
 
 void failOpening(const std::string& path) { state.refusedFiles.insert(resolve(path)); }
@@ -650,20 +646,9 @@ void fillDisk(const std::string& folder) { state.fullDisks.insert(resolve(folder
 
 void failClosing(const std::string& path) { state.failingCloses.insert(resolve(path)); }
 
-bool fileExists(const std::string& path) {
-  Node* node = findNode(path);
-  return node != nullptr && node->kind == NodeKind::File;
-}
-
-bool folderExists(const std::string& path) {
-  Node* node = findNode(path);
-  return node != nullptr && node->kind == NodeKind::Folder;
-}
-
-bool specialFileExists(const std::string& path) {
-  Node* node = findNode(path);
-  return node != nullptr && node->kind == NodeKind::Special;
-}
+bool fileExists(const std::string& path) { return isKind(path, NodeKind::File); }
+bool folderExists(const std::string& path) { return isKind(path, NodeKind::Folder); }
+bool specialFileExists(const std::string& path) { return isKind(path, NodeKind::Special); }
 
 std::string fileContents(const std::string& path) {
   Node* node = findNode(path);
@@ -796,23 +781,13 @@ int multiByteToWideChar(unsigned long, const char* bytes, int length, char16_t* 
 
 unsigned long getModuleFileNameW(char16_t* buffer, unsigned long size) {
   state.events.push_back("getModuleFileName");
-  if (state.moduleFails) {
-    // Failed, leaving what it had written.
-    fill(state.modulePath.substr(0, size - 1), buffer, size);
-    state.lastError = state.moduleError;
-    return 0;
+  if (!state.moduleFails && state.modulePath.size() < size) {
+    return fill(state.modulePath, buffer, size);
   }
-  if (state.modulePath.size() >= size) {
-    fill(state.modulePath.substr(0, size - 1), buffer, size);  // cut
-    state.lastError = platform::kErrorInsufficientBuffer;
-    return size;
-  }
-  return fill(state.modulePath, buffer, size);
-}
-
-bool formatMessageA(unsigned long code, std::string& text) {
-  text = "Error " + std::to_string(code) + " text";
-  return true;
+  // Cut to the buffer, or failed leaving what it had written.
+  fill(state.modulePath.substr(0, size - 1), buffer, size);
+  state.lastError = state.moduleFails ? state.moduleError : platform::kErrorInsufficientBuffer;
+  return state.moduleFails ? 0 : size;
 }
 
 void exitProcess(int code) {
@@ -825,14 +800,13 @@ char16_t** commandLineToArgvW(int* count) {
   if (state.splitFails) {
     return nullptr;
   }
-  state.argumentTexts = state.commandLine;
   state.argumentVector.clear();
-  for (std::u16string& argument : state.argumentTexts) {
+  for (std::u16string& argument : state.commandLine) {
     state.argumentVector.push_back(&argument[0]);
   }
   state.argumentVector.push_back(nullptr);
   state.commandLineOut = true;
-  *count = static_cast<int>(state.argumentTexts.size());
+  *count = static_cast<int>(state.commandLine.size());
   return state.argumentVector.data();
 }
 
@@ -844,20 +818,13 @@ void localFree(void* memory) {
   state.commandLineOut = false;
 }
 
-// A variable by its UTF-16 name, which the code page holds.
-const std::u16string* variable(const std::u16string& name) {
-  std::string bytes;
-  auto found = toAnsi(name, bytes) ? state.environment.find(lower(bytes)) : state.environment.end();
-  return found == state.environment.end() ? nullptr : &found->second;
-}
-
 unsigned long getEnvironmentVariableW(const char16_t* name, char16_t* buffer, unsigned long size) {
-  const std::u16string* value = variable(name);
-  if (value == nullptr) {
+  std::u16string value;
+  if (!lookUpVariable(name, value)) {
     state.lastError = kEnvVarNotFound;
     return 0;
   }
-  return fill(*value, buffer, size);
+  return fill(value, buffer, size);
 }
 
 // ExpandEnvironmentStrings counts the terminator in both of its answers.
@@ -906,10 +873,6 @@ bool setCurrentDirectoryA(const char* path) {
   return true;
 }
 
-unsigned long getCurrentDirectoryA(unsigned long size, char* buffer) {
-  return fill(state.currentDirectory, buffer, size);
-}
-
 long regOpenKeyExA(const char* subKey, platform::RegKey* key) {
   state.keysOpened.push_back(subKey);
   state.events.push_back(std::string("regOpenKey ") + subKey);
@@ -924,73 +887,46 @@ long regOpenKeyExA(const char* subKey, platform::RegKey* key) {
   return 0;
 }
 
-// RegQueryValueEx over the value's bytes as the call hands them over.
-long answerQuery(const RegistryValue* value, unsigned long* type, unsigned char* data,
-                 unsigned long* size) {
-  if (value == nullptr) {
+// RegQueryValueEx. The ANSI call gives a text value as it is stored, an
+// expandable one unexpanded; the wide call gives text in UTF-16.
+long queryValue(platform::RegKey key, const std::string& name, bool wide, unsigned long* type,
+                unsigned char* data, unsigned long* size) {
+  RegistryKey* open = keyOf(key);
+  if (open == nullptr) {
+    misuse("regQueryValue on a key that is not open: " + name);
+    return static_cast<long>(kInvalidHandle);
+  }
+  auto found = open->values.find(lower(name));
+  if (found == open->values.end()) {
     return static_cast<long>(platform::kErrorFileNotFound);
   }
   if (data != nullptr && size == nullptr) {
     return static_cast<long>(kInvalidParameter);
   }
-  if (type != nullptr) {
-    *type = value->type;
+  RegistryValue value = found->second;
+  if (wide && (value.type == platform::kRegSz || value.type == platform::kRegExpandSz)) {
+    std::u16string text = fromAnsi(value.bytes);
+    value.bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * 2);
   }
-  unsigned long needed = static_cast<unsigned long>(value->bytes.size());
+  if (type != nullptr) {
+    *type = value.type;
+  }
+  unsigned long needed = static_cast<unsigned long>(value.bytes.size());
+  unsigned long capacity = size != nullptr ? *size : 0;
+  if (size != nullptr) {
+    *size = needed;
+  }
   if (data == nullptr) {
-    if (size != nullptr) {
-      *size = needed;
-    }
     return 0;
   }
-  if (*size < needed) {
+  if (capacity < needed) {
     // The buffer's contents are undefined after ERROR_MORE_DATA: spoil
     // them, within bounds, so nothing relies on them.
-    std::memset(data, 0xCD, *size);
-    *size = needed;
+    std::memset(data, 0xCD, capacity);
     return static_cast<long>(platform::kErrorMoreData);
   }
-  std::memcpy(data, value->bytes.data(), needed);
-  *size = needed;
+  std::memcpy(data, value.bytes.data(), needed);
   return 0;
-}
-
-// The value of an open key, or null.
-const RegistryValue* valueOf(platform::RegKey key, const std::string& name) {
-  RegistryKey* open = keyOf(key);
-  auto found = open->values.find(lower(name));
-  return found == open->values.end() ? nullptr : &found->second;
-}
-
-// The ANSI call gives a text value as it is stored, an expandable one
-// unexpanded.
-long regQueryValueExA(platform::RegKey key, const char* name, unsigned long* type,
-                      unsigned char* data, unsigned long* size) {
-  if (keyOf(key) == nullptr) {
-    misuse(std::string("regQueryValue on a key that is not open: ") + name);
-    return static_cast<long>(kInvalidHandle);
-  }
-  return answerQuery(valueOf(key, name), type, data, size);
-}
-
-// The wide call gives text in UTF-16.
-long regQueryValueExW(platform::RegKey key, const char16_t* name, unsigned long* type,
-                      unsigned char* data, unsigned long* size) {
-  std::string bytes;
-  toAnsi(name, bytes);
-  if (keyOf(key) == nullptr) {
-    misuse("regQueryValue on a key that is not open: " + bytes);
-    return static_cast<long>(kInvalidHandle);
-  }
-  const RegistryValue* stored = valueOf(key, bytes);
-  RegistryValue wide;
-  if (stored != nullptr && (stored->type == platform::kRegSz || stored->type == platform::kRegExpandSz)) {
-    std::u16string text = fromAnsi(stored->bytes);
-    wide.type = stored->type;
-    wide.bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-    stored = &wide;
-  }
-  return answerQuery(stored, type, data, size);
 }
 
 int statFile(const char* path, unsigned* mode) {
@@ -1003,16 +939,6 @@ int statFile(const char* path, unsigned* mode) {
           : node->kind == NodeKind::File ? platform::kModeRegular
                                          : 0x2000;  // a character device
   return 0;
-}
-
-int unlinkFile(const char* path) {
-  state.events.push_back(std::string("unlinkFile ") + path);
-  return deleteFile(path) ? 0 : -1;
-}
-
-int removeFile(const char* path) {
-  state.events.push_back(std::string("removeFile ") + path);
-  return deleteFile(path) ? 0 : -1;
 }
 
 int makeDirectory(const char* path) {
@@ -1031,12 +957,9 @@ int makeDirectory(const char* path) {
 }
 
 bool onFullDisk(const OpenFile& file) {
-  for (const std::string& disk : state.fullDisks) {
-    if (file.path.rfind(join(disk, ""), 0) == 0) {
-      return true;
-    }
-  }
-  return false;
+  return std::any_of(state.fullDisks.begin(), state.fullDisks.end(), [&](const std::string& disk) {
+    return file.path.rfind(join(disk, ""), 0) == 0;
+  });
 }
 
 // The stream's buffer, as far as a full disk shows it: what fits waits in
@@ -1061,13 +984,12 @@ std::size_t writeStream(const void* data, std::size_t unit, std::size_t count,
   return full && file->buffered.size() > kStreamBuffer ? 0 : count;
 }
 
+// What waits for a full disk never reaches it.
 int flushStream(platform::FileHandle handle) {
   OpenFile* file = openFileOf(handle, "closeFile");
-  if (file == nullptr || file->buffered.empty()) {
-    return file == nullptr ? -1 : 0;
-  }
-  file->buffered.clear();  // the disk took none of it
-  return -1;
+  bool lost = file == nullptr || !file->buffered.empty();
+  if (file != nullptr) file->buffered.clear();
+  return lost ? -1 : 0;
 }
 
 // Closing reports a failure of its own, but not that of its final flush,
@@ -1086,14 +1008,13 @@ int closeStream(platform::FileHandle handle) {
 bool fileIdentity(const char* path, unsigned long* volume, unsigned long* high,
                   unsigned long* low) {
   std::string full = resolve(path);
-  Node* node = full.empty() ? nullptr : findNode(full);
+  Node* node = findNode(full);
   if (node == nullptr || node->kind != NodeKind::Folder || node->statusFails) {
     return false;
   }
-  auto index = state.fileIndexes.emplace(full, state.fileIndexes.size() + 1).first;
   *volume = 0x1234ABCD;
   *high = 0;
-  *low = index->second;
+  *low = state.fileIndexes.emplace(full, state.fileIndexes.size() + 1).first->second;
   return true;
 }
 
@@ -1115,7 +1036,7 @@ void* findFirstFileExW(const char16_t* pattern, bool, unsigned long, FoundEntry*
   // outside it.
   std::size_t size = widePattern.size();
   std::string full = resolve(text);
-  Node* node = full.empty() ? nullptr : findNode(full);
+  Node* node = findNode(full);
   if (size < 2 || widePattern.compare(size - 2, 2, u"\\*") != 0 || node == nullptr ||
       node->kind != NodeKind::Folder || node->listingDenied) {
     state.lastError = node != nullptr && node->listingDenied ? kAccessDenied : kPathNotFound;
@@ -1220,11 +1141,6 @@ bool closeHandle(platform::MutexHandle handle) {
   return true;
 }
 
-void sleepMilliseconds(unsigned long milliseconds) {
-  state.sleeps.push_back(milliseconds);
-  state.events.push_back("sleep " + std::to_string(milliseconds));
-}
-
 bool createThread(platform::ThreadRoutine routine, void* parameter) {
   state.events.push_back("createThread");
   if (state.threadsFail) {
@@ -1268,11 +1184,6 @@ platform::ProcAddress getProcAddress(platform::LibraryHandle library, const char
   return nullptr;
 }
 
-void messageBoxA(const char* text, const char* caption) {
-  state.boxes.push_back(fake::MessageBox{text, caption});
-  state.events.push_back(std::string("messageBox ") + caption);
-}
-
 }  // namespace
 
 namespace platform {
@@ -1285,7 +1196,10 @@ const RawCalls kRawCalls = {
     ::wideCharToMultiByte,
     ::multiByteToWideChar,
     ::getModuleFileNameW,
-    ::formatMessageA,
+    [](unsigned long code, std::string& text) {
+      text = "Error " + std::to_string(code) + " text";
+      return true;
+    },
     ::exitProcess,
     ::commandLineToArgvW,
     ::localFree,
@@ -1294,13 +1208,19 @@ const RawCalls kRawCalls = {
     ::getTempPathW,
     ::getShortPathNameW,
     ::setCurrentDirectoryA,
-    ::getCurrentDirectoryA,
+    [](unsigned long size, char* buffer) { return fill(state.currentDirectory, buffer, size); },
     ::regOpenKeyExA,
-    ::regQueryValueExA,
-    ::regQueryValueExW,
+    [](platform::RegKey key, const char* name, unsigned long* type, unsigned char* data,
+       unsigned long* size) { return queryValue(key, name, false, type, data, size); },
+    [](platform::RegKey key, const char16_t* name, unsigned long* type, unsigned char* data,
+       unsigned long* size) {
+      std::string bytes;
+      toAnsi(name, bytes);
+      return queryValue(key, bytes, true, type, data, size);
+    },
     ::statFile,
-    ::unlinkFile,
-    ::removeFile,
+    [](const char* path) { return deleteFile("unlinkFile", path); },
+    [](const char* path) { return deleteFile("removeFile", path); },
     ::makeDirectory,
     [](const char* path, const char* mode) { return open(path, mode); },
     ::writeStream,
@@ -1313,12 +1233,18 @@ const RawCalls kRawCalls = {
     ::createMutexA,
     ::releaseMutex,
     ::closeHandle,
-    ::sleepMilliseconds,
+    [](unsigned long milliseconds) {
+      state.sleeps.push_back(milliseconds);
+      state.events.push_back("sleep " + std::to_string(milliseconds));
+    },
     ::createThread,
     ::loadLibraryExA,
     [](const char*) { return true; },
     ::getProcAddress,
-    ::messageBoxA,
+    [](const char* text, const char* caption) {
+      state.boxes.push_back(fake::MessageBox{text, caption});
+      state.events.push_back(std::string("messageBox ") + caption);
+    },
     [] { return "Tue Dec 08 07:00:00 2026\n"; },
 };
 
