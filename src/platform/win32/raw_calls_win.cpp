@@ -1,7 +1,10 @@
 // The Windows layer's table of raw calls, filled with the real Win32 and C
-// runtime calls: each entry passes its arguments on and adds nothing, but
-// for the few that only Win32 can do (the thread trampoline, memory the
-// system allocates). What a result means is decided in platform/windows.
+// runtime calls. Each entry passes its arguments on and decides nothing;
+// a few join the calls that only go together on Win32 (the thread's
+// trampoline, the message text the system allocates, a file's identity read
+// through a handle) or copy a Win32 structure into the table's own (the
+// status's mode, a listing's entry). What a result means is decided in
+// platform/windows.
 #include <windows.h>
 // shellapi.h needs the declarations of windows.h.
 #include <direct.h>
