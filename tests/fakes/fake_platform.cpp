@@ -23,9 +23,7 @@ constexpr unsigned long kPathNotFound = 3;
 constexpr unsigned long kModNotFound = 126;
 constexpr unsigned long kProcNotFound = 127;
 constexpr unsigned long kBadExeFormat = 193;
-constexpr unsigned long kEnvVarNotFound = 203;
 constexpr unsigned long kNotOwner = 288;
-constexpr unsigned long kInvalidParameter = 87;
 constexpr unsigned long kNoMoreFiles = 18;
 
 // The longest path Windows handles at all, long paths enabled.
@@ -821,7 +819,7 @@ void localFree(void* memory) {
 unsigned long getEnvironmentVariableW(const char16_t* name, char16_t* buffer, unsigned long size) {
   std::u16string value;
   if (!lookUpVariable(name, value)) {
-    state.lastError = kEnvVarNotFound;
+    state.lastError = platform::kErrorEnvironmentVariableNotFound;
     return 0;
   }
   return fill(value, buffer, size);
@@ -901,7 +899,7 @@ long queryValue(platform::RegKey key, const std::string& name, bool wide, unsign
     return static_cast<long>(platform::kErrorFileNotFound);
   }
   if (data != nullptr && size == nullptr) {
-    return static_cast<long>(kInvalidParameter);
+    return static_cast<long>(platform::kErrorInvalidParameter);
   }
   RegistryValue value = found->second;
   if (wide && (value.type == platform::kRegSz || value.type == platform::kRegExpandSz)) {
