@@ -423,15 +423,9 @@ bool shortPath(const std::u16string& path, std::u16string& shortForm) {
 // A variable's value in UTF-16, as ExpandEnvironmentStringsW looks it up.
 bool lookUpVariable(const std::u16string& name, std::u16string& value) {
   std::string bytes;
-  if (!toAnsi(name, bytes)) {
-    return false;
-  }
-  auto found = state.environment.find(lower(bytes));
-  if (found == state.environment.end()) {
-    return false;
-  }
-  value = found->second;
-  return true;
+  auto found = toAnsi(name, bytes) ? state.environment.find(lower(bytes)) : state.environment.end();
+  if (found != state.environment.end()) value = found->second;
+  return found != state.environment.end();
 }
 
 Node& makeNode(const std::string& normalised, NodeKind kind) {
@@ -486,20 +480,17 @@ platform::FileHandle open(const std::string& path, const std::string& mode) {
   }
   if (node == nullptr) {
     std::string parent = parentOf(full, nullptr);
-    Node* folder = parent.empty() ? nullptr : findNode(parent);
-    if (kind == 'r' || folder == nullptr || folder->kind != NodeKind::Folder) {
-      state.lastError =
-          kind == 'r' && folder != nullptr ? platform::kErrorFileNotFound : kPathNotFound;
+    Node* folder = findNode(parent);
+    if (kind == 'r' || !isKind(parent, NodeKind::Folder)) {
+      state.lastError = kind == 'r' && folder ? platform::kErrorFileNotFound : kPathNotFound;
       return nullptr;
     }
     node = &makeNode(full, NodeKind::File);
   } else if (kind == 'w') {
     node->contents.clear();
   }
-  auto file = std::make_unique<OpenFile>();
-  file->path = full;
-  file->text = mode.find('b') == std::string::npos;
-  state.files.push_back(std::move(file));
+  state.files.push_back(std::make_unique<OpenFile>());
+  *state.files.back() = OpenFile{full, mode.find('b') == std::string::npos, true, ""};
   return state.files.back().get();
 }
 
@@ -861,8 +852,7 @@ unsigned long getShortPathNameW(const char16_t* path, char16_t* buffer, unsigned
 }
 
 bool setCurrentDirectoryA(const char* path) {
-  Node* node = findNode(path);
-  if (node == nullptr || node->kind != NodeKind::Folder) {
+  if (!isKind(path, NodeKind::Folder)) {
     state.lastError = kPathNotFound;
     return false;
   }
@@ -945,9 +935,7 @@ int makeDirectory(const char* path) {
   if (full.empty() || findNode(full) != nullptr) {
     return -1;
   }
-  std::string parent = parentOf(full, nullptr);
-  Node* folder = parent.empty() ? nullptr : findNode(parent);
-  if (folder == nullptr || folder->kind != NodeKind::Folder) {
+  if (!isKind(parentOf(full, nullptr), NodeKind::Folder)) {
     return -1;
   }
   makeNode(full, NodeKind::Folder);
@@ -1100,11 +1088,9 @@ platform::MutexHandle createMutexA(const char* name, bool initialOwner) {
     // An existing mutex: the caller gets a handle but not ownership.
     found->second.handles++;
     state.lastError = platform::kErrorAlreadyExists;
-    return reinterpret_cast<platform::MutexHandle>(handle);
+  } else {
+    state.mutexes[name] = Mutex{1, false, initialOwner ? state.currentThread : -1};
   }
-  Mutex& mutex = state.mutexes[name];
-  mutex.handles = 1;
-  mutex.ownerThread = initialOwner ? state.currentThread : -1;
   return reinterpret_cast<platform::MutexHandle>(handle);
 }
 
@@ -1152,14 +1138,10 @@ bool createThread(platform::ThreadRoutine routine, void* parameter) {
 platform::LibraryHandle loadLibraryExA(const char* path, unsigned long) {
   state.librariesLoaded.push_back(path);
   state.events.push_back(std::string("loadLibrary ") + path);
-  Node* node = findNode(path);
-  if (node == nullptr || node->kind != NodeKind::File) {
-    state.lastError = kModNotFound;
-    return nullptr;
-  }
   std::string full = resolve(path);
-  if (state.failingLibraries.count(full) != 0) {
-    state.lastError = kBadExeFormat;
+  bool file = isKind(full, NodeKind::File);
+  if (!file || state.failingLibraries.count(full) != 0) {
+    state.lastError = file ? kBadExeFormat : kModNotFound;
     return nullptr;
   }
   return &state.libraries[full];
