@@ -446,8 +446,9 @@ std::string folderIdentity(const char* path) {
     return std::string();
   }
   char text[40];
-  snprintf(text, sizeof text, "%08lx:%08lx%08lx", information.dwVolumeSerialNumber,
-           information.nFileIndexHigh, information.nFileIndexLow);
+  // msvcrt's own formatter: the standard name would bind to mingw's.
+  _snprintf(text, sizeof text, "%08lx:%08lx%08lx", information.dwVolumeSerialNumber,
+            information.nFileIndexHigh, information.nFileIndexLow);
   return text;
 }
 
