@@ -15,8 +15,17 @@ file(TO_CMAKE_PATH "${VELTRANA_ICON}" VELTRANA_ICON_PATH)
 set(VELTRANA_SIGN_PFX "" CACHE FILEPATH
     "Certificate (.pfx) the sign target uses when the environment's VELTRANA_SIGN_PFX is unset")
 find_program(OSSLSIGNCODE_PROGRAM osslsigncode)
-# Pads the executable for signing and packs the release archives.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
+# Pads the executable for signing and packs the release archives. A
+# packager's build may go without: the executable is then left unpadded,
+# with no header checksum, and there are no sign and release targets.
+if(BUILD_TESTING)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+else()
+  find_package(Python3 COMPONENTS Interpreter)
+endif()
+if(NOT Python3_FOUND)
+  message(STATUS "No Python: Veltrana.exe is not padded for signing; no sign and release targets")
+endif()
 
 # --- The build's time -------------------------------------------------------
 
@@ -94,13 +103,15 @@ set_source_files_properties("${VELTRANA_RC_FILE}" PROPERTIES
 
 # --- Size, hardening and the debug file -------------------------------------
 
-# The launcher's own code throws and catches nothing, so it is built
-# without exception tables; an exception the C++ library throws still ends
-# the process, as before. Small stand-ins for the library's handling of
-# uncaught exceptions spare a name demangler and a second string type.
-target_sources(Veltrana PRIVATE "${CMAKE_SOURCE_DIR}/src/launcher/win32/uncaught_exceptions.cpp")
-set_source_files_properties("${CMAKE_SOURCE_DIR}/src/launcher/win32/uncaught_exceptions.cpp"
-                            PROPERTIES COMPILE_OPTIONS -fexceptions)
+# The launcher's own code throws and catches nothing and asks no type of
+# its name, so it is built without exceptions and without run-time type
+# information. Where the C++ library would throw, stand-ins end the process
+# with the report an uncaught exception gives; the string's out-of-line code
+# is compiled here too, so that the library's copy, built with exceptions,
+# does not bring the exception runtime and the unwinder along.
+target_sources(Veltrana PRIVATE "${CMAKE_SOURCE_DIR}/src/launcher/win32/uncaught_exceptions.cpp"
+                                "${CMAKE_SOURCE_DIR}/src/launcher/win32/string_code.cpp"
+                                "${CMAKE_SOURCE_DIR}/src/launcher/win32/static_init_guard.cpp")
 
 # Every function and datum in a section of its own, so the linker can drop
 # what nothing uses; optimised across files at link time; -g so the
@@ -132,7 +143,7 @@ while(pending)
 endwhile()
 foreach(target ${linked})
   if(TARGET ${target})
-    target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections -fno-exceptions
+    target_compile_options(${target} PRIVATE -g -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
                                              ${path_maps})
     set_target_properties(${target} PROPERTIES INTERPROCEDURAL_OPTIMIZATION ${ipo_supported})
   endif()
@@ -150,13 +161,35 @@ target_link_options(Veltrana PRIVATE
 # rewrites the header's time stamp, so it runs with the build's time too.
 # Last, the file is padded as signing pads it, so that removing a signature
 # gives back exactly these bytes.
+set(pad_for_signing)
+if(Python3_FOUND)
+  set(pad_for_signing COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/pad_for_signing.py"
+                              "$<TARGET_FILE:Veltrana>")
+endif()
 add_custom_command(TARGET Veltrana POST_BUILD
   COMMAND ${with_build_time} "${CMAKE_OBJCOPY}" --only-keep-debug "$<TARGET_FILE:Veltrana>" "$<TARGET_FILE:Veltrana>.debug"
   COMMAND ${with_build_time} "${CMAKE_OBJCOPY}" --strip-all "$<TARGET_FILE:Veltrana>"
   COMMAND ${with_build_time} "${CMAKE_OBJCOPY}" "--add-gnu-debuglink=$<TARGET_FILE:Veltrana>.debug" "$<TARGET_FILE:Veltrana>"
-  COMMAND "${Python3_EXECUTABLE}" "${CMAKE_CURRENT_LIST_DIR}/pad_for_signing.py" "$<TARGET_FILE:Veltrana>"
+  ${pad_for_signing}
   BYPRODUCTS "${CMAKE_BINARY_DIR}/Veltrana.exe.debug"
   VERBATIM)
+
+# --- Installing --------------------------------------------------------------
+
+# As the release archive holds them: the executable and the short text,
+# side by side in the prefix; the debug file only when its component is
+# asked for (cmake --install ... --component symbols).
+set(VELTRANA_RELEASE_TEXT "${CMAKE_BINARY_DIR}/packaging/README.txt")
+configure_file("${CMAKE_CURRENT_LIST_DIR}/README.txt.in" "${VELTRANA_RELEASE_TEXT}"
+               @ONLY NEWLINE_STYLE CRLF)
+install(TARGETS Veltrana RUNTIME DESTINATION .)
+install(FILES "${VELTRANA_RELEASE_TEXT}" DESTINATION .)
+install(FILES "${CMAKE_BINARY_DIR}/Veltrana.exe.debug" DESTINATION .
+        COMPONENT symbols EXCLUDE_FROM_ALL)
+
+if(NOT Python3_FOUND)
+  return()
+endif()
 
 # --- Signing and the release archive ----------------------------------------
 
@@ -168,9 +201,6 @@ add_custom_target(sign
   VERBATIM USES_TERMINAL)
 add_dependencies(sign Veltrana)
 
-set(VELTRANA_RELEASE_TEXT "${CMAKE_BINARY_DIR}/packaging/README.txt")
-configure_file("${CMAKE_CURRENT_LIST_DIR}/README.txt.in" "${VELTRANA_RELEASE_TEXT}"
-               @ONLY NEWLINE_STYLE CRLF)
 set(VELTRANA_RELEASE_ZIP "${CMAKE_BINARY_DIR}/Veltrana-${VELTRANA_VERSION_TEXT}-win32.zip")
 set(VELTRANA_SYMBOLS_ZIP "${CMAKE_BINARY_DIR}/Veltrana-${VELTRANA_VERSION_TEXT}-win32-symbols.zip")
 set(VELTRANA_RELEASE_SUMS "${CMAKE_BINARY_DIR}/SHA256SUMS")

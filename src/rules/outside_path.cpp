@@ -88,11 +88,9 @@ bool endsInDotOrSpace(const std::string& name) {
   return !name.empty() && (name.back() == '.' || name.back() == ' ');
 }
 
-bool isUtf8(const std::string& text) {
-  // Strict decoding turns every invalid byte into U+FFFD, so only valid
-  // text comes back as the same bytes.
-  return utf8_text::encodeUtf8(utf8_text::decodeUtf8(text)) == text;
-}
+// Every name a scan lists is checked, so it is validated in place rather
+// than decoded and encoded again.
+bool isUtf8(const std::string& text) { return utf8_text::isValidUtf8(text); }
 
 Refusal judgePath(const std::string& path, Style style) {
   if (path.empty()) {

@@ -120,6 +120,30 @@ std::string encodeUtf8(const std::u16string& text) {
   return out;
 }
 
+bool isValidUtf8(const std::string& text) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    unsigned char lead = static_cast<unsigned char>(text[at++]);
+    if (lead < 0x80) {
+      continue;
+    }
+    SequenceStart start;
+    if (!readLead(lead, start)) {
+      return false;
+    }
+    for (int taken = 1; taken < start.length; ++taken, ++at) {
+      if (at >= text.size()) {
+        return false;
+      }
+      unsigned char byte = static_cast<unsigned char>(text[at]);
+      if (byte < (taken == 1 ? start.low : 0x80) || byte > (taken == 1 ? start.high : 0xBF)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 std::u16string decodeUtf8(const std::string& text) {
   std::u16string out;
   std::size_t i = 0;

@@ -13,6 +13,10 @@ namespace utf8_text {
 // U+FFFD and decoding goes on at the next byte that does not belong to it.
 std::u16string decodeUtf8(const std::string& text);
 
+// True when decoding would find nothing invalid, so that encoding the
+// result gives back the same bytes; checked in place, without decoding.
+bool isValidUtf8(const std::string& text);
+
 // A lone surrogate becomes U+FFFD; a pair becomes its one character.
 std::string encodeUtf8(const std::u16string& text);
 

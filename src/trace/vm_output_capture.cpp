@@ -63,26 +63,49 @@ void endVmText() {
   }
 }
 
+#ifdef _WIN32
+// The VM's formats are written for the system's C runtime (msvcrt), whose
+// printf this hook stands in for; the C++ library would otherwise bind the
+// standard names to mingw's own engine, a different dialect and a large
+// part of the executable. _vsnprintf neither ends a cut text nor tells its
+// full length, so the length is asked first and the buffer always fits.
+int formatLength(const char* format, va_list args) { return _vscprintf(format, args); }
+void formatInto(std::vector<char>& buffer, const char* format, va_list args) {
+  _vsnprintf(buffer.data(), buffer.size(), format, args);
+  buffer.back() = '\0';
+}
+int printOn(FILE* stream, const char* format, va_list args) {
+  return __ms_vfprintf(stream, format, args);
+}
+#else
+int formatLength(const char* format, va_list args) {
+  return std::vsnprintf(nullptr, 0, format, args);
+}
+void formatInto(std::vector<char>& buffer, const char* format, va_list args) {
+  std::vsnprintf(buffer.data(), buffer.size(), format, args);
+}
+int printOn(FILE* stream, const char* format, va_list args) {
+  return std::vfprintf(stream, format, args);
+}
+#endif
+
 jint JNICALL vmPrintHook(FILE* stream, const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
-  std::vector<char> buffer(512);
-  int length = std::vsnprintf(buffer.data(), buffer.size(), format, copy);
+  int length = formatLength(format, copy);
   va_end(copy);
-  if (length >= 0 && static_cast<std::size_t>(length) >= buffer.size()) {
-    buffer.resize(static_cast<std::size_t>(length) + 1);
-    va_copy(copy, args);
-    std::vsnprintf(buffer.data(), buffer.size(), format, copy);
-    va_end(copy);
-  }
   if (length < 0) {
     return length;
   }
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+  va_copy(copy, args);
+  formatInto(buffer, format, copy);
+  va_end(copy);
   traceVmText(buffer.data());
   if (!platform::vmTextGoesOnTo(stream)) {
     return length;
   }
-  return std::vfprintf(stream, format, args);
+  return printOn(stream, format, args);
 }
 
 void JNICALL vmExitHook(jint code) {

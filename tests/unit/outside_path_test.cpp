@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "rules/utf8_text.h"
+
 using outside_path::Refusal;
 using outside_path::Style;
 
@@ -66,6 +68,35 @@ TEST(OutsidePathTest, PathsAndListedNames) {
                              : outside_path::judgeListedName(c.text, c.style),
               c.expected)
         << c.text;
+  }
+}
+
+// The check in place agrees with the round trip through strict decoding:
+// every text of one or two bytes, and of three and four over the bytes
+// where the rules change.
+TEST(OutsidePathTest, Utf8CheckAgreesWithTheRoundTrip) {
+  const unsigned char edges[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBD, 0xBF, 0xC0,
+                                 0xC1, 0xC2, 0xDF, 0xE0, 0xE1, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+  auto agrees = [](const std::string& text) {
+    bool roundTrip = utf8_text::encodeUtf8(utf8_text::decodeUtf8(text)) == text;
+    EXPECT_EQ(outside_path::isUtf8(text), roundTrip) << ::testing::PrintToString(text);
+  };
+  for (int a = 0; a < 256; ++a) {
+    agrees(std::string(1, static_cast<char>(a)));
+    for (int b = 0; b < 256; ++b) {
+      agrees({static_cast<char>(a), static_cast<char>(b)});
+    }
+  }
+  for (unsigned char a : edges) {
+    for (unsigned char b : edges) {
+      for (unsigned char c : edges) {
+        agrees({static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)});
+        for (unsigned char d : edges) {
+          agrees({static_cast<char>(a), static_cast<char>(b), static_cast<char>(c),
+                  static_cast<char>(d)});
+        }
+      }
+    }
   }
 }
 

@@ -1,15 +1,10 @@
 #include "platform/common/trace_stream.h"
 
-#include <chrono>
-
 #include "platform/trace_outlet.h"
 
 namespace platform {
 
 namespace {
-
-// Taken while the program's static data is set up, before main runs.
-const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 
 std::FILE* output = nullptr;
 bool toStandardError = false;
@@ -39,12 +34,6 @@ void closeTraceOutput() {
   }
   output = nullptr;
   toStandardError = false;
-}
-
-long long traceClockMicroseconds() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                               started)
-      .count();
 }
 
 }  // namespace platform

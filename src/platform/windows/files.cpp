@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/windows/raw_calls.h"
 #include "platform/windows/wide_text.h"
+#include "rules/text_bytes.h"
 
 namespace platform {
 
@@ -65,8 +66,17 @@ std::string folderIdentity(const char* path) {
   if (!kRawCalls.fileIdentity(path, &volume, &high, &low)) {
     return std::string();
   }
-  char text[40];
-  snprintf(text, sizeof text, "%08lx:%08lx%08lx", volume, high, low);
+  // Written by hand: the C library's formatter would bring a printf engine
+  // into the executable for this one line.
+  std::string text;
+  for (unsigned long part : {volume, high, low}) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      text_bytes::appendHex(text, static_cast<char>((part >> shift) & 0xFF));
+    }
+    if (text.size() == 8) {
+      text += ':';
+    }
+  }
   return text;
 }
 
