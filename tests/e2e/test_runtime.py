@@ -107,14 +107,20 @@ class RuntimeChoiceTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.describe())
         self.assertEqual(self.runtime_entry(result), JDK_HOME)
 
-    def test_relative_java_home_is_taken_from_the_start_folder(self):
-        # The launcher starts in root and moves to HOME before the VM reads
-        # the path; a relative one would then name nothing.
-        os.symlink(JDK_HOME, self.inst.path("jdk"))
+    def test_relative_java_home_or_path_entry_counts_as_unset(self):
+        # A runtime planted in the folder the launcher is started from is
+        # never taken: not through a relative JAVA_HOME, nor through an
+        # empty PATH entry; the java on the absolute PATH folder serves.
+        os.makedirs(self.inst.path("jdk", "bin"))
+        os.symlink(os.path.join(JDK_HOME, "bin", "java"), self.inst.path("java"))
+        bin_folder = self.inst.path("bin")
+        os.makedirs(bin_folder)
+        os.symlink(os.path.join(JDK_HOME, "bin", "java"), os.path.join(bin_folder, "java"))
         self.inst.env["JAVA_HOME"] = "jdk"
+        self.inst.env["PATH"] = ":" + bin_folder
         result = self.inst.run()
         self.assertEqual(result.returncode, 0, result.describe())
-        self.assertEqual(self.runtime_entry(result), self.inst.path("jdk"))
+        self.assertEqual(self.runtime_entry(result), JDK_HOME)
 
     def test_quicktime_folder_from_the_registry_file(self):
         quicktime = self.inst.path("QT", "QTSystem") + "/"

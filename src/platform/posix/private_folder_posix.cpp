@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -17,11 +16,6 @@
 namespace platform {
 
 namespace {
-
-std::string variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
 
 // folder, created (mode 0700) when missing, when it is ours alone and we may
 // create files in it.
@@ -46,7 +40,7 @@ bool privateFolder(PrivatePlace place, std::string& folder) {
   switch (place) {
     case PrivatePlace::kTemp:
       // "${TMPDIR:-/tmp}/veltrana-<uid>".
-      folder = variable("TMPDIR");
+      folder = pathVariable("TMPDIR");
       if (folder.empty()) {
         folder = "/tmp";
       }
@@ -56,10 +50,10 @@ bool privateFolder(PrivatePlace place, std::string& folder) {
       folder += "/veltrana-" + std::to_string(::geteuid());
       return usable(folder, true);
     case PrivatePlace::kRuntime:
-      folder = variable("XDG_RUNTIME_DIR");
+      folder = pathVariable("XDG_RUNTIME_DIR");
       return !folder.empty() && usable(folder, false);
     case PrivatePlace::kHome:
-      folder = variable("HOME");
+      folder = pathVariable("HOME");
       if (folder.empty()) {
         return false;
       }
