@@ -168,9 +168,17 @@ CreateJavaVmFunction loadJavaRuntime() {
     }
   }
 
-  // An empty name would be searched for, not loaded from a known place.
-  platform::LibraryHandle vmLibrary =
-      runtimeLibPath[0] != '\0' ? observed::loadLibrary(runtimeLibPath) : nullptr;
+  // An empty name would be searched for, not loaded from a known place,
+  // and the loader would wait on a pipe or read a device: only a regular
+  // file, or a name the loader alone can resolve, is handed to it.
+  bool loadable = runtimeLibPath[0] != '\0';
+  platform::EntryType libraryType =
+      loadable ? platform::pathType(runtimeLibPath) : platform::EntryType::Unknown;
+  if (libraryType == platform::EntryType::Folder || libraryType == platform::EntryType::Other) {
+    launchObserver().pathRefused("VM library", runtimeLibPath, outside_path::Refusal::NotAFile);
+    loadable = false;
+  }
+  platform::LibraryHandle vmLibrary = loadable ? observed::loadLibrary(runtimeLibPath) : nullptr;
   if (vmLibrary == nullptr) {
     logLaunchError("Error loading JVM", true);
   }

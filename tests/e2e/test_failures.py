@@ -94,6 +94,29 @@ class FatalErrorTest(unittest.TestCase):
         self.assertNotIn("error 126", text)
         self.assertIn("platform: the Java vendor's key comes from the registry file", text)
 
+    def test_vm_library_that_is_a_pipe_is_refused_at_once(self):
+        # The loader would wait for a writer that never comes.
+        pipe = self.inst.path("rt", "lib", "server", "libjvm.so")
+        os.makedirs(os.path.dirname(pipe))
+        os.mkfifo(pipe)
+        vendor_key = (
+            "REGEDIT4\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\r\n"
+            '"CurrentVersion"="1.6"\r\n\r\n'
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.6]\r\n"
+            f'"RuntimeLib"="{pipe}"\r\n'
+        )
+        for named_by in ("JAVA_HOME", "RuntimeLib"):
+            with self.subTest(named_by=named_by):
+                if named_by == "JAVA_HOME":
+                    self.inst.env["JAVA_HOME"] = self.inst.path("rt")
+                else:
+                    self.remove_every_runtime()
+                    self.inst.write_registry(vendor_key)
+                if os.path.exists(self.inst.session_log):
+                    os.remove(self.inst.session_log)
+                self.assert_fatal(self.inst.run(timeout=20), "Error loading JVM")
+
     def test_session_log_is_appended_to(self):
         self.remove_every_runtime()
         os.makedirs(os.path.dirname(self.inst.session_log))
