@@ -14,11 +14,11 @@
 
 namespace platform {
 
-// A folder as one of the platform's folder readers gives it (with
-// getEnvironmentVariable's contract), when it fits capacity bytes and may
+// A folder as one of the platform's folder readers (a function or a
+// closure, with getEnvironmentVariable's contract) gives it, when it fits capacity bytes and may
 // be used. False leaves folder untouched.
-inline bool judgedFolder(unsigned long (*read)(char*, unsigned long), std::size_t capacity,
-                         std::string& folder) {
+template <typename Read>
+inline bool judgedFolder(Read read, std::size_t capacity, std::string& folder) {
   std::string buffer(capacity, '\0');
   unsigned long length = read(&buffer[0], static_cast<unsigned long>(capacity));
   if (length == 0 || length >= capacity) {

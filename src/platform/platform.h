@@ -90,6 +90,12 @@ unsigned long getTempFolder(char* buffer, unsigned long size);
 // contract as getEnvironmentVariable; 0 where the platform has no other.
 unsigned long getSystemTempFolder(char* buffer, unsigned long size);
 
+// The folders to try after those two, when neither can take a file:
+// index 0, 1 ... in order, each with getEnvironmentVariable's contract,
+// and 0 past the last. On POSIX the private folders after getTempFolder's
+// (XDG_RUNTIME_DIR, then $HOME/.veltrana); none on Windows.
+unsigned long getFurtherTempFolder(unsigned long index, char* buffer, unsigned long size);
+
 // --- Text -----------------------------------------------------------------
 
 // Whether the byte starts a two-byte character in the ANSI code page

@@ -850,6 +850,8 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
   return getEnvironmentVariable("TEMP", buffer, size);
 }
 
+unsigned long getFurtherTempFolder(unsigned long, char*, unsigned long) { return 0; }
+
 unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
   // GetTempPath: the first of TMP, TEMP and USERPROFILE that is set, else
   // the Windows folder. It does not look whether the folder exists.

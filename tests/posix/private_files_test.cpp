@@ -160,6 +160,37 @@ TEST_F(PrivateFilesTest, PolicyFileLandsInThePrivateTempFolder) {
       << readText(policyPath);
 }
 
+// Runs a shell command with the system's own PATH, not the test's.
+int shell(const std::string& command) {
+  return system(("PATH=/usr/sbin:/usr/bin:/sbin:/bin; " + command).c_str());
+}
+
+TEST_F(PrivateFilesTest, PolicyFileTriesEachPrivateFolderInTurn) {
+  // The private temp folder on a full file system, where the file could
+  // only be cut short; then a folder in its place in the runtime folder.
+  makeFolder("full");
+  bool mounted =
+      geteuid() == 0 && shell("mount -t tmpfs -o size=16k tmpfs " + path("full") + " 2>&1") == 0;
+  if (mounted) {
+    setEnv("TMPDIR", path("full").c_str());
+    makeFolder("full/" + tempFolderName());
+    chmod(path("full/" + tempFolderName()).c_str(), 0700);
+    shell("dd if=/dev/zero of=" + path("full/fill") + " bs=4k count=8 2>/dev/null");
+  } else {
+    makeFolder(tempFolderName() + "/Veltrana.exe.policy/taken");
+  }
+  makeFolder("runtime/Veltrana.exe.policy/taken");
+  chmod(path("runtime").c_str(), 0700);
+  setEnv("XDG_RUNTIME_DIR", path("runtime").c_str());
+  EXPECT_EQ(writePolicyFile("/opt/V", "/opt/qt/"), path("home/.veltrana/Veltrana.exe.policy"));
+  EXPECT_NE(readText(path("home/.veltrana/Veltrana.exe.policy")).find("file:/opt/V/-"),
+            std::string::npos);
+  if (mounted) {
+    EXPECT_NE(access(path("full/" + tempFolderName() + "/Veltrana.exe.policy").c_str(), F_OK), 0);
+    shell("umount " + path("full"));
+  }
+}
+
 TEST_F(PrivateFilesTest, ListingHasDotEntriesAndRefusesNonFolders) {
   makeFolder("list/sub");
   writeText(path("list/a.jar"), "");

@@ -66,30 +66,61 @@ bool privateFolder(PrivatePlace place, std::string& folder) {
   return false;
 }
 
+namespace {
+
+// The private places in the order the launcher's files try them.
+const PrivatePlace kTempOrder[] = {PrivatePlace::kTemp, PrivatePlace::kRuntime,
+                                   PrivatePlace::kHome};
+
+// Copies folder out with getEnvironmentVariable's contract.
+unsigned long copyOut(const std::string& folder, char* buffer, unsigned long size) {
+  if (folder.size() + 1 > size) {
+    return static_cast<unsigned long>(folder.size() + 1);
+  }
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+  return static_cast<unsigned long>(folder.size());
+}
+
+}  // namespace
+
 unsigned long getTempFolder(char* buffer, unsigned long size) {
   // The shared temporary folder first, as TEMP is on Windows; when ours
   // there is taken by someone else, unusable or too long, a folder that
   // only the user can write to.
-  const PrivatePlace order[] = {PrivatePlace::kTemp, PrivatePlace::kRuntime, PrivatePlace::kHome};
   unsigned long needed = 0;
-  for (PrivatePlace place : order) {
+  for (PrivatePlace place : kTempOrder) {
     std::string folder;
     if (!privateFolder(place, folder)) {
       continue;
     }
-    if (folder.size() + 1 <= size) {
-      std::memcpy(buffer, folder.c_str(), folder.size() + 1);
-      return static_cast<unsigned long>(folder.size());
+    unsigned long length = copyOut(folder, buffer, size);
+    if (length < size) {
+      return length;
     }
     if (needed == 0) {
-      needed = static_cast<unsigned long>(folder.size() + 1);
+      needed = length;
     }
   }
   return needed;
 }
 
 unsigned long getSystemTempFolder(char* /*buffer*/, unsigned long /*size*/) {
-  // getTempFolder already falls back as far as a private folder can.
+  // The further private folders stand in for the system's choice.
+  setLastError(kErrorEnvironmentVariableNotFound);
+  return 0;
+}
+
+unsigned long getFurtherTempFolder(unsigned long index, char* buffer, unsigned long size) {
+  // The usable places after the first: a full file system or something
+  // in the file's place in one of them leaves the others to try. The
+  // caller passes over one it has tried already.
+  unsigned long usable = 0;
+  for (PrivatePlace place : kTempOrder) {
+    std::string folder;
+    if (privateFolder(place, folder) && usable++ == index + 1) {
+      return copyOut(folder, buffer, size);
+    }
+  }
   setLastError(kErrorEnvironmentVariableNotFound);
   return 0;
 }

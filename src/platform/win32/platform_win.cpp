@@ -259,6 +259,11 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
   return getEnvironmentVariable("TEMP", buffer, size);
 }
 
+unsigned long getFurtherTempFolder(unsigned long /*index*/, char* /*buffer*/,
+                                   unsigned long /*size*/) {
+  return 0;  // TEMP and GetTempPath's folder are all the system offers
+}
+
 unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
   wchar_t wide[MAX_PATH + 1];
   DWORD length = GetTempPathW(MAX_PATH + 1, wide);
