@@ -1051,6 +1051,10 @@ bool shortPathName(const char* path, std::string& shortBytes) {
 
 FileHandle createPrivateFile(const char* path) { return open(path, "wb"); }
 
+FileHandle appendPrivateFile(const char* path) { return open(path, "a+"); }
+
+bool trustedPlace(const char*, const char*) { return true; }
+
 std::string folderIdentity(const char* path) {
   std::string full = resolve(path);
   Node* node = full.empty() ? nullptr : findNode(full);

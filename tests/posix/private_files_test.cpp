@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "diag/session_log.h"
 #include "platform/platform.h"
 #include "platform/posix/platform_posix.h"
 #include "posix_test_support.h"
@@ -189,6 +190,38 @@ TEST_F(PrivateFilesTest, PolicyFileTriesEachPrivateFolderInTurn) {
     EXPECT_NE(access(path("full/" + tempFolderName() + "/Veltrana.exe.policy").c_str(), F_OK), 0);
     shell("umount " + path("full"));
   }
+}
+
+TEST_F(PrivateFilesTest, SessionLogIsTheUsersAloneAndNeverFollowsALink) {
+  // Under umask 000 the Logs folder would otherwise be open to all, and a
+  // link planted in it would carry the entry into another file.
+  mode_t umaskBefore = umask(0);
+  logLaunchError("first", false);
+  struct stat status;
+  ASSERT_EQ(lstat(path("home/Logs").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  std::string log = path("home/Logs/Veltrana Session Log.txt");
+  ASSERT_EQ(stat(log.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  EXPECT_NE(readText(log).find("first"), std::string::npos);
+
+  writeText(path("home/.profile"), "precious");
+  unlink(log.c_str());
+  ASSERT_EQ(symlink(path("home/.profile").c_str(), log.c_str()), 0);
+  logLaunchError("through the link", false);
+  EXPECT_EQ(readText(path("home/.profile")), "precious");
+
+  // A Logs folder others may write to, or one that is a link, takes no entry.
+  unlink(log.c_str());
+  chmod(path("home/Logs").c_str(), 0777);
+  logLaunchError("into a shared folder", false);
+  EXPECT_NE(access(log.c_str(), F_OK), 0);
+  rename(path("home/Logs").c_str(), path("elsewhere").c_str());
+  chmod(path("elsewhere").c_str(), 0700);
+  ASSERT_EQ(symlink(path("elsewhere").c_str(), path("home/Logs").c_str()), 0);
+  logLaunchError("through a folder link", false);
+  EXPECT_NE(access(path("elsewhere/Veltrana Session Log.txt").c_str(), F_OK), 0);
+  umask(umaskBefore);
 }
 
 TEST_F(PrivateFilesTest, ListingHasDotEntriesAndRefusesNonFolders) {

@@ -267,8 +267,9 @@ int removeFile(const char* path) {
 }
 
 int makeDirectory(const char* path) {
-  // The user's umask decides who else may read it, as for any new folder.
-  if (::mkdir(path, 0777) != 0) {
+  // The launcher's folders hold what others must not read or replace (the
+  // session log): the user's alone, whatever the umask.
+  if (::mkdir(path, 0700) != 0) {
     setErrnoAsLastError();
     return -1;
   }
@@ -301,6 +302,48 @@ FileHandle createPrivateFile(const char* path) {
     return nullptr;
   }
   FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    setErrnoAsLastError();
+    ::close(fd);
+  }
+  return file;
+}
+
+FileHandle appendPrivateFile(const char* path) {
+  // The folder is opened without following a link and checked through its
+  // descriptor, and the file opened relative to it: nothing can be swapped
+  // in between the check and the open.
+  std::string whole = path;
+  std::size_t slash = whole.rfind('/');
+  std::string folder = slash == 0 ? "/" : whole.substr(0, slash);
+  if (slash == std::string::npos) {
+    setLastError(kErrorInvalidParameter);
+    return nullptr;
+  }
+  int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folderFd < 0) {
+    setErrnoAsLastError();
+    return nullptr;
+  }
+  struct stat status;
+  int fd = -1;
+  if (::fstat(folderFd, &status) != 0) {
+    setErrnoAsLastError();
+  } else if (!keptFromOthers(status, ::geteuid())) {
+    notePlatformRemark("not written: " + folder + " is not the user's alone");
+    lastError = EACCES;
+  } else {
+    fd = ::openat(folderFd, whole.c_str() + slash + 1,
+                  O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      setErrnoAsLastError();
+    }
+  }
+  ::close(folderFd);
+  if (fd < 0) {
+    return nullptr;
+  }
+  FILE* file = ::fdopen(fd, "a");
   if (file == nullptr) {
     setErrnoAsLastError();
     ::close(fd);

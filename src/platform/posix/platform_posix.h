@@ -2,6 +2,7 @@
 // of the layer that its tests reach directly.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -25,6 +26,10 @@ void setErrnoAsLastError();
 // say) is told in the trace. The one way this layer reads a path from the
 // environment.
 std::string pathVariable(const char* name);
+
+// Whether an entry belongs to owner and neither its group nor others may
+// write to it: the one test of who may change a place.
+bool keptFromOthers(const struct stat& status, uid_t owner);
 
 // True when path is a real folder (not a symbolic link) owned by owner that
 // neither its group nor others may write to. Otherwise false, with the last

@@ -125,26 +125,4 @@ unsigned long getFurtherTempFolder(unsigned long index, char* buffer, unsigned l
   return 0;
 }
 
-bool isPrivateFolder(const char* path, uid_t owner) {
-  // Opened without following a final link, then checked through the open
-  // descriptor, so what is checked is the folder itself.
-  int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    setErrnoAsLastError();
-    return false;
-  }
-  struct stat status;
-  int result = ::fstat(fd, &status);
-  ::close(fd);
-  if (result != 0) {
-    setErrnoAsLastError();
-    return false;
-  }
-  if (status.st_uid != owner || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    setLastError(EACCES);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace platform

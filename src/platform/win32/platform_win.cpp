@@ -429,6 +429,10 @@ bool closeFile(FileHandle file) {
 
 FileHandle createPrivateFile(const char* path) { return fopen(path, "wb"); }
 
+FileHandle appendPrivateFile(const char* path) { return fopen(path, "a+"); }
+
+bool trustedPlace(const char*, const char*) { return true; }
+
 bool shortPathName(const char* path, std::string& shortBytes) {
   std::u16string widePath;
   std::u16string shortForm;
