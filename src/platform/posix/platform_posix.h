@@ -47,6 +47,10 @@ enum class PrivatePlace { kTemp, kRuntime, kHome };
 // not.
 bool privateFolder(PrivatePlace place, std::string& folder);
 
+// The name of the user's guard socket for a named mutex, in the abstract
+// namespace (without its leading zero byte).
+std::string guardSocketName(const char* name);
+
 // Reads a regular file of at most limit bytes, without waiting on a FIFO or
 // a device. False for anything else, or when it cannot be read.
 bool readRegularFile(const char* path, std::size_t limit, std::string& contents);
