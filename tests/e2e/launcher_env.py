@@ -8,10 +8,9 @@ Each Installation lays out, under its own temporary folder:
   run/                 XDG_RUNTIME_DIR (the single-instance lock)
   Program Files/       ProgramFiles (the QuickTime folder is derived from it)
 
-and runs the launcher there, in a network namespace of its own where the
-machine allows one (the single-instance guard is a socket named in the
-namespace, so launches of different installations never meet), with an
-environment built from scratch, so
+and runs the launcher there (in a network namespace of its own where one can
+be had: the guard's socket is named per namespace) with an environment built
+from scratch, so
 nothing of the machine's own user leaks in: no DISPLAY (no dialogs), JAVA_HOME
 pointing at the JDK the build used, and a registry file only when a test
 writes one.
@@ -150,8 +149,8 @@ class Installation:
         # A namespace that lives as long as the file it is bound to.
         self.network = self.path("network")
         open(self.network, "w").close()
-        if not (NSENTER and UNSHARE and subprocess.run(
-                [UNSHARE, "--net=" + self.network, "true"], capture_output=True).returncode == 0):
+        unshare = [UNSHARE, "--net=" + self.network, "true"]
+        if not (NSENTER and UNSHARE) or subprocess.run(unshare).returncode:
             self.network = None
 
         self.env = {

@@ -55,10 +55,8 @@ TEST_F(LockFileMutexTest, SecondProcessSeesTheNameTakenUntilTheFirstCloses) {
   // a temp cleaner emptying the folders does not end it.
   auto elsewhere = [this] {
     unsetenv("XDG_RUNTIME_DIR");
-    setenv("TMPDIR", path("other").c_str(), 1);
-    setenv("HOME", path("other").c_str(), 1);
+    setenv("TMPDIR", path("home").c_str(), 1);
   };
-  makeFolder("other");
   EXPECT_EQ(lastErrorInChild("Veltrana.jar", elsewhere),
             static_cast<int>(platform::kErrorAlreadyExists));
   std::filesystem::remove_all(path("veltrana-" + std::to_string(geteuid())));
@@ -98,34 +96,24 @@ TEST_F(LockFileMutexTest, NameHeldUntilTheHoldingProcessEnds) {
 // A process of another user holding the name of the user's guard socket,
 // as anyone may; it ends when the test kills it.
 pid_t squat(const char* name) {
+  std::string socketName = std::string(1, '\0') + platform::guardSocketName(name);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, socketName.data(), socketName.size());
+  socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + socketName.size());
   int ready[2];
-  if (pipe(ready) != 0) {
-    return -1;
-  }
-  std::string socketName = platform::guardSocketName(name);
+  EXPECT_EQ(pipe(ready), 0);
   pid_t child = fork();
   if (child == 0) {
-    sockaddr_un address;
-    std::memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path + 1, socketName.data(), socketName.size());
     int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    bool held =
-        setuid(65534) == 0 &&
-        bind(fd, reinterpret_cast<sockaddr*>(&address),
-             static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + socketName.size())) ==
-            0 &&
-        listen(fd, 1) == 0;
-    char answer = held ? 'y' : 'n';
-    (void)!write(ready[1], &answer, 1);
+    char held = setuid(65534) == 0 &&
+                bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd, 1) == 0;
+    (void)!write(ready[1], &held, 1);
     pause();
-    _exit(0);
   }
-  char answer = 'n';
-  (void)!read(ready[0], &answer, 1);
-  close(ready[0]);
-  close(ready[1]);
-  EXPECT_EQ(answer, 'y');
+  char held = 0;
+  (void)!read(ready[0], &held, 1);
+  EXPECT_TRUE(held);
   return child;
 }
 
