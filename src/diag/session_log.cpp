@@ -21,7 +21,7 @@ void appendLogEntry(const std::string& errorText, const std::string& timeText) {
   if (logPath.empty()) {
     return;
   }
-  platform::FileHandle file = platform::openFile(logPath.c_str(), "a+");
+  platform::FileHandle file = platform::appendPrivateFile(logPath.c_str());
   if (file == nullptr) {
     return;
   }

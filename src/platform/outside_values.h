@@ -14,11 +14,11 @@
 
 namespace platform {
 
-// A folder as one of the platform's folder readers gives it (with
-// getEnvironmentVariable's contract), when it fits capacity bytes and may
+// A folder as one of the platform's folder readers (a function or a
+// closure, with getEnvironmentVariable's contract) gives it, when it fits capacity bytes and may
 // be used. False leaves folder untouched.
-inline bool judgedFolder(unsigned long (*read)(char*, unsigned long), std::size_t capacity,
-                         std::string& folder) {
+template <typename Read>
+inline bool judgedFolder(Read read, std::size_t capacity, std::string& folder) {
   std::string buffer(capacity, '\0');
   unsigned long length = read(&buffer[0], static_cast<unsigned long>(capacity));
   if (length == 0 || length >= capacity) {
@@ -32,15 +32,24 @@ inline bool judgedFolder(unsigned long (*read)(char*, unsigned long), std::size_
   return true;
 }
 
+// The path an environment variable names (TEMP, TMPDIR, HOME, JAVA_HOME
+// ...), when it is set to an absolute, usable path; empty otherwise: unset,
+// empty, relative or otherwise refused alike. why (when not null) receives
+// the refusal, None for a usable or an unset value. Every reader of a path
+// from the environment goes through here.
+inline std::string judgedPathVariable(const char* name, outside_path::Refusal* why = nullptr) {
+  const char* value = getEnv(name);
+  outside_path::Refusal refusal = value == nullptr
+                                      ? outside_path::Refusal::None
+                                      : outside_path::judgePath(value, conventions::kPathStyle);
+  if (why != nullptr) {
+    *why = refusal;
+  }
+  return value == nullptr || refusal != outside_path::Refusal::None ? std::string() : value;
+}
+
 // The user's profile folder (USERPROFILE; HOME on POSIX), when it is set
 // to an absolute, usable folder; empty otherwise, as when it is unset.
-inline std::string profileFolder() {
-  const char* profile = getEnv(conventions::kProfileVariable);
-  if (profile == nullptr ||
-      outside_path::judgePath(profile, conventions::kPathStyle) != outside_path::Refusal::None) {
-    return std::string();
-  }
-  return profile;
-}
+inline std::string profileFolder() { return judgedPathVariable(conventions::kProfileVariable); }
 
 }  // namespace platform

@@ -93,6 +93,12 @@ unsigned long getTempFolder(char* buffer, unsigned long size);
 // contract as getEnvironmentVariable; 0 where the platform has no other.
 unsigned long getSystemTempFolder(char* buffer, unsigned long size);
 
+// The folders to try after those two, when neither can take a file:
+// index 0, 1 ... in order, each with getEnvironmentVariable's contract,
+// and 0 past the last. On POSIX the private folders after getTempFolder's
+// (XDG_RUNTIME_DIR, then $HOME/.veltrana); none on Windows.
+unsigned long getFurtherTempFolder(unsigned long index, char* buffer, unsigned long size);
+
 // --- Text -----------------------------------------------------------------
 
 // Whether the byte starts a two-byte character in the ANSI code page
@@ -129,9 +135,11 @@ long regQueryValue(RegKey key, const char* name, unsigned long* type, unsigned c
 // _stat: 0 when a file or folder of that name exists, -1 otherwise.
 // isDirectory (when not null) receives the mode's directory flag.
 int statPath(const char* path, bool* isDirectory);
-int unlinkFile(const char* path);     // _unlink: 0 when deleted, -1 when not
-int removeFile(const char* path);     // remove
-int makeDirectory(const char* path);  // _mkdir
+int unlinkFile(const char* path);  // _unlink: 0 when deleted, -1 when not
+int removeFile(const char* path);  // remove
+// _mkdir; on POSIX the folder is made for the user alone (mode 0700)
+// whatever the umask.
+int makeDirectory(const char* path);
 
 // fopen with the runtime library's modes ("wb", "a+", ...). Text modes
 // translate line ends the way the platform's runtime library does.
@@ -146,6 +154,20 @@ bool closeFile(FileHandle file);
 // The launcher's own private file, written in binary mode: on POSIX it is
 // never opened through a symbolic link. Otherwise like openFile(path, "wb").
 FileHandle createPrivateFile(const char* path);
+
+// The launcher's own log, opened to append to (openFile(path, "a+")). On
+// POSIX never through a symbolic link, and only in a folder that belongs to
+// the user and no one else may write to; null otherwise, last error set.
+FileHandle appendPrivateFile(const char* path);
+
+// Whether no one but the user and the system can change what path names:
+// on POSIX, path and every folder on the way to it belong to the user or
+// to root and no one else may write to them, links followed and judged the
+// same. Folders above top (path lies below it) may be writable by others
+// when sticky, as /tmp is, since no one can then move another's entry.
+// When false the trace says which entry failed. Always true on Windows,
+// where the stages keep to their own rules (no drive's root) instead.
+bool trustedPlace(const char* top, const char* path);
 
 // The short (8.3) form of an existing path (GetShortPathNameW), in the ANSI
 // code page exactly, for a name a path list would otherwise cut in two.

@@ -44,6 +44,8 @@ const char* refusalText(Refusal refusal) {
       return "not a regular file";
     case Refusal::NotWrittenInFull:
       return "could not be written in full";
+    case Refusal::NotTrusted:
+      return "others could change it";
   }
   return "refused";
 }

@@ -27,6 +27,7 @@ enum class Refusal {
   NotUtf8,             // a POSIX name the VM cannot open by its text
   NotAFile,            // a folder, pipe or device where a regular file belongs
   NotWrittenInFull,    // a file the launcher writes there lost some of its bytes
+  NotTrusted,          // someone other than the user or the system could change it
 };
 
 // A short text for the trace: "relative", "holds the path-list separator"...

@@ -47,6 +47,17 @@ bool isFile(const std::string& path) {
   return false;
 }
 
+// True when no one but the user and the system could have put the VM
+// library at path, below the runtime's folder top: a runtime that another
+// local user could plant or change is no private runtime.
+bool isTrusted(const std::string& top, const std::string& path) {
+  if (platform::trustedPlace(top.c_str(), path.c_str())) {
+    return true;
+  }
+  launchObserver().pathRefused("private VM library", path, outside_path::Refusal::NotTrusted);
+  return false;
+}
+
 // The private runtime's folder name.
 const char* jreFolderName() { return "jre1.6.0_02"; }
 
@@ -100,7 +111,7 @@ bool findPrivateRuntime(const std::string& installDir, RuntimeSource& source) {
   if (exists(jreHome) && copyIfFits(jreHome, javaHomeDir, sizeof javaHomeDir)) {
     privateRuntimeFound = true;
     std::string vmLibrary = jreHome + conventions::kPrivateVmLibrary;
-    if (!exists(vmLibrary) || !isFile(vmLibrary) ||
+    if (!exists(vmLibrary) || !isFile(vmLibrary) || !isTrusted(makerJavaHome, vmLibrary) ||
         !copyIfFits(vmLibrary, runtimeLibPath, sizeof runtimeLibPath)) {
       // javaHomeDir keeps the private home until the vendor's value replaces it.
       privateRuntimeFound = false;
@@ -168,9 +179,17 @@ CreateJavaVmFunction loadJavaRuntime() {
     }
   }
 
-  // An empty name would be searched for, not loaded from a known place.
-  platform::LibraryHandle vmLibrary =
-      runtimeLibPath[0] != '\0' ? observed::loadLibrary(runtimeLibPath) : nullptr;
+  // An empty name would be searched for, not loaded from a known place,
+  // and the loader would wait on a pipe or read a device: only a regular
+  // file, or a name the loader alone can resolve, is handed to it.
+  bool loadable = runtimeLibPath[0] != '\0';
+  platform::EntryType libraryType =
+      loadable ? platform::pathType(runtimeLibPath) : platform::EntryType::Unknown;
+  if (libraryType == platform::EntryType::Folder || libraryType == platform::EntryType::Other) {
+    launchObserver().pathRefused("VM library", runtimeLibPath, outside_path::Refusal::NotAFile);
+    loadable = false;
+  }
+  platform::LibraryHandle vmLibrary = loadable ? observed::loadLibrary(runtimeLibPath) : nullptr;
   if (vmLibrary == nullptr) {
     logLaunchError("Error loading JVM", true);
   }

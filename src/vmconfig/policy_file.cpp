@@ -1,6 +1,8 @@
 #include "vmconfig/policy_file.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "diag/launch_observer.h"
 #include "diag/observed_platform.h"
@@ -27,7 +29,8 @@ bool writeGrant(platform::FileHandle file, const char* comment, const std::strin
 
 // One candidate folder, when the platform gives one that fits the buffer
 // and is an absolute, usable folder.
-bool readTempFolder(unsigned long (*read)(char*, unsigned long), std::string& folder) {
+template <typename Read>
+bool readTempFolder(Read read, std::string& folder) {
   return platform::judgedFolder(read, kTempBufferSize, folder);
 }
 
@@ -120,22 +123,29 @@ void toFileUrlPath(std::string& path) {
 
 std::string writePolicyFile(const std::string& installDir, const std::string& quickTimeDir) {
   // The launcher's own temporary folder first; when no file can be placed
-  // there (unset, too long, missing, not a folder, read-only), the one the
-  // system would choose.
-  std::string folders[2];
-  int count = 0;
-  if (readTempFolder(platform::getTempFolder, folders[count])) {
-    count++;
-  }
-  if (readTempFolder(platform::getSystemTempFolder, folders[count]) &&
-      (count == 0 || folders[count] != folders[0])) {
-    count++;
-  }
-
+  // there (unset, too long, missing, not a folder, read-only, full), the
+  // one the system would choose, then any further ones the platform has.
+  std::vector<std::string> folders;
   std::string firstPath;
-  for (int i = 0; i < count; ++i) {
+  for (unsigned long index = 0;; ++index) {
+    std::string folder;
+    unsigned long length = 1;
+    auto further = [index, &length](char* buffer, unsigned long size) {
+      length = platform::getFurtherTempFolder(index - 2, buffer, size);
+      return length;
+    };
+    bool found = index == 0   ? readTempFolder(platform::getTempFolder, folder)
+                 : index == 1 ? readTempFolder(platform::getSystemTempFolder, folder)
+                              : platform::judgedFolder(further, kTempBufferSize, folder);
+    if (length == 0) {
+      break;
+    }
+    if (!found || std::find(folders.begin(), folders.end(), folder) != folders.end()) {
+      continue;
+    }
+    folders.push_back(folder);
     std::string policyFilePath =
-        folders[i] + conventions::kSeparator + product::kExecutableName + ".policy";
+        folder + conventions::kSeparator + product::kExecutableName + ".policy";
     if (placePolicyFile(policyFilePath, installDir, quickTimeDir)) {
       return policyFilePath;
     }
@@ -143,6 +153,7 @@ std::string writePolicyFile(const std::string& installDir, const std::string& qu
       firstPath = policyFilePath;
     }
   }
+  std::size_t count = folders.size();
 
   launchObserver().policyFileTried(
       firstPath, count > 0 ? PolicyOutcome::NamedUnwritten : PolicyOutcome::NoTemporaryFolder, 0);

@@ -8,7 +8,9 @@ Each Installation lays out, under its own temporary folder:
   run/                 XDG_RUNTIME_DIR (the single-instance lock)
   Program Files/       ProgramFiles (the QuickTime folder is derived from it)
 
-and runs the launcher there with an environment built from scratch, so
+and runs the launcher there (in a network namespace of its own where one can
+be had: the guard's socket is named per namespace) with an environment built
+from scratch, so
 nothing of the machine's own user leaks in: no DISPLAY (no dialogs), JAVA_HOME
 pointing at the JDK the build used, and a registry file only when a test
 writes one.
@@ -51,6 +53,9 @@ JDK_HOME = os.path.realpath(_required_path("VELTRANA_JDK_HOME"))
 # to start with it, so a test run on such a JDK would only show that.
 if not 8 <= _jdk_major(JDK_HOME) <= 23:
     raise RuntimeError(f"{JDK_HOME} is not a JDK that allows the security manager (use JDK 17)")
+
+NSENTER = shutil.which("nsenter")
+UNSHARE = shutil.which("unshare")
 
 THROW_MESSAGE = "Veltrana sample application: --throw was given"
 DEFAULT_PATH = "/usr/local/bin:/usr/bin:/bin"
@@ -141,6 +146,13 @@ class Installation:
             os.makedirs(folder)
         os.makedirs(self.runtime_dir, mode=0o700)
 
+        # A namespace that lives as long as the file it is bound to.
+        self.network = self.path("network")
+        open(self.network, "w").close()
+        unshare = [UNSHARE, "--net=" + self.network, "true"]
+        if not (NSENTER and UNSHARE) or subprocess.run(unshare).returncode:
+            self.network = None
+
         self.env = {
             "PATH": DEFAULT_PATH,
             "HOME": self.home,
@@ -152,6 +164,8 @@ class Installation:
         }
 
     def cleanup(self):
+        if self.network:
+            subprocess.run(["umount", self.network], capture_output=True)
         shutil.rmtree(self.root, ignore_errors=True)
 
     # --- Layout -----------------------------------------------------------
@@ -222,7 +236,8 @@ class Installation:
     def _argv(self, args):
         # Bytes, so the arguments reach the launcher as UTF-8 whatever the
         # test runner's own locale.
-        return [self.launcher.encode()] + [a.encode("utf-8") for a in args]
+        enter = [NSENTER.encode(), b"--net=" + self.network.encode(), b"--"] if self.network else []
+        return enter + [self.launcher.encode()] + [a.encode("utf-8") for a in args]
 
     def run(self, *args, timeout=60, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE):
         """stderr: where standard error goes (captured by default)."""

@@ -8,6 +8,16 @@ import zipfile
 from launcher_env import JDK_HOME, LOG_ENTRY, Installation
 
 
+def vendor_key(runtime_lib, java_home=None):
+    """The Java vendor's keys for version 1.6, naming runtime_lib."""
+    home = f'"JavaHome"="{java_home}"\r\n' if java_home else ""
+    return ("REGEDIT4\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\r\n"
+            '"CurrentVersion"="1.6"\r\n\r\n'
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.6]\r\n"
+            f'{home}"RuntimeLib"="{runtime_lib}"\r\n')
+
+
 class FatalErrorTest(unittest.TestCase):
     def setUp(self):
         self.inst = Installation()
@@ -76,14 +86,7 @@ class FatalErrorTest(unittest.TestCase):
         os.makedirs(os.path.dirname(not_a_library))
         with open(not_a_library, "w", encoding="utf-8") as file:
             file.write("not a shared library\n")
-        self.inst.write_registry(
-            "REGEDIT4\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment]\r\n"
-            '"CurrentVersion"="1.6"\r\n\r\n'
-            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.6]\r\n"
-            f'"JavaHome"="{self.inst.path("rt")}"\r\n'
-            f'"RuntimeLib"="{not_a_library}"\r\n'
-        )
+        self.inst.write_registry(vendor_key(not_a_library, self.inst.path("rt")))
         trace = self.inst.path("trace.txt")
         self.inst.env["VELTRANA_TRACE"] = trace
         self.assert_fatal(self.inst.run(), "Error loading JVM")
@@ -93,6 +96,18 @@ class FatalErrorTest(unittest.TestCase):
         self.assertIn(f"library not loaded: {not_a_library}: {not_a_library}: ", text)
         self.assertNotIn("error 126", text)
         self.assertIn("platform: the Java vendor's key comes from the registry file", text)
+
+    def test_vm_library_that_is_a_pipe_is_refused_at_once(self):
+        # The loader would wait for a writer that never comes.
+        pipe = self.inst.path("rt", "lib", "server", "libjvm.so")
+        os.makedirs(os.path.dirname(pipe))
+        os.mkfifo(pipe)
+        self.inst.env["JAVA_HOME"] = self.inst.path("rt")
+        self.assert_fatal(self.inst.run(timeout=20), "Error loading JVM")
+        os.remove(self.inst.session_log)
+        self.remove_every_runtime()
+        self.inst.write_registry(vendor_key(pipe))
+        self.assert_fatal(self.inst.run(timeout=20), "Error loading JVM")
 
     def test_session_log_is_appended_to(self):
         self.remove_every_runtime()

@@ -248,6 +248,22 @@ class LaunchTest(unittest.TestCase):
                          .replace("#", "%23").replace("$", "%24"))
         self.assertTrue(result.text("java.class.path").startswith(folder + "/Veltrana.jar:"))
 
+    def test_relative_temporary_folder_counts_as_unset(self):
+        # "tmp" would be made in the start folder and the option, read after
+        # the move to HOME, would name a file below HOME that was never
+        # written: /tmp serves instead, named by its absolute path.
+        inst = self.inst
+        inst.env["TMPDIR"] = "tmp"
+        os.makedirs(os.path.join(inst.home, "tmp"))
+        result = inst.run()
+        self.assertEqual(result.returncode, 0, result.describe())
+        policy_file = f"/tmp/veltrana-{os.getuid()}/Veltrana.exe.policy"
+        self.assertEqual(result.text("java.security.policy"), "file:" + policy_file)
+        self.assertEqual(result.report["permission.all"], "granted", result.describe())
+        self.assertTrue(os.path.isfile(policy_file))
+        self.assertEqual(os.listdir(os.path.join(inst.home, "tmp")), [])
+        self.assertFalse(os.path.exists(inst.path("tmp", f"veltrana-{os.getuid()}")))
+
     def test_archive_with_the_list_separator_is_left_out(self):
         # "a:b.jar" would split into "lib/a" and "b.jar", looked for in HOME.
         inst = self.inst

@@ -74,6 +74,30 @@ class RuntimeChoiceTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.describe())
         self.assertEqual(self.runtime_entry(result), os.path.join(beside, PRIVATE_FOLDER))
 
+    def test_private_runtime_someone_else_could_change_counts_as_absent(self):
+        # Beside the install folder, in a folder open to all (sticky, as
+        # /tmp): the runtime serves only while no one else owns or may write
+        # a folder on the way to its VM library.
+        apps = os.path.dirname(self.inst.install_dir)
+        beside, private_home = os.path.join(apps, "Java"), os.path.join(apps, "Java", PRIVATE_FOLDER)
+        os.chmod(apps, 0o1777)
+        os.makedirs(beside)
+        os.symlink(JDK_HOME, private_home)
+        self.inst.write_registry(maker_key(self.inst.path("no-such-folder")))
+        self.inst.env["VELTRANA_TRACE"] = "1"
+        for owner, mode, why in [(65534, 0o755, "belongs to user 65534"),
+                                 (os.getuid(), 0o777, "may be written by others"),
+                                 (os.getuid(), 0o755, None)]:
+            with self.subTest(why):
+                os.chown(beside, owner, owner)
+                os.chmod(beside, mode)
+                result = self.inst.run()
+                self.assertEqual(result.returncode, 0, result.describe())
+                self.assertEqual(self.runtime_entry(result), JDK_HOME if why else private_home)
+                if why:
+                    self.assertIn(f"platform: not trusted: {beside} {why}", result.stderr)
+                    self.assertIn("/libjvm.so\": others could change it", result.stderr)
+
     def test_private_folder_without_vm_library_falls_back_to_the_vendor_runtime(self):
         os.makedirs(self.inst.path("runtimes", PRIVATE_FOLDER, "lib"))
         self.inst.write_registry(maker_key(self.inst.path("runtimes")))
@@ -107,14 +131,20 @@ class RuntimeChoiceTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.describe())
         self.assertEqual(self.runtime_entry(result), JDK_HOME)
 
-    def test_relative_java_home_is_taken_from_the_start_folder(self):
-        # The launcher starts in root and moves to HOME before the VM reads
-        # the path; a relative one would then name nothing.
-        os.symlink(JDK_HOME, self.inst.path("jdk"))
+    def test_relative_java_home_or_path_entry_counts_as_unset(self):
+        # A runtime planted in the folder the launcher is started from is
+        # never taken: not through a relative JAVA_HOME, nor through an
+        # empty PATH entry; the java on the absolute PATH folder serves.
+        os.makedirs(self.inst.path("jdk", "bin"))
+        os.symlink(os.path.join(JDK_HOME, "bin", "java"), self.inst.path("java"))
+        bin_folder = self.inst.path("bin")
+        os.makedirs(bin_folder)
+        os.symlink(os.path.join(JDK_HOME, "bin", "java"), os.path.join(bin_folder, "java"))
         self.inst.env["JAVA_HOME"] = "jdk"
+        self.inst.env["PATH"] = ":" + bin_folder
         result = self.inst.run()
         self.assertEqual(result.returncode, 0, result.describe())
-        self.assertEqual(self.runtime_entry(result), self.inst.path("jdk"))
+        self.assertEqual(self.runtime_entry(result), JDK_HOME)
 
     def test_quicktime_folder_from_the_registry_file(self):
         quicktime = self.inst.path("QT", "QTSystem") + "/"

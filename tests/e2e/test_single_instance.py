@@ -52,9 +52,10 @@ class SingleInstanceTest(unittest.TestCase):
         third = self.inst.run("third")
         self.assertEqual(third.returncode, 0, third.describe())
 
-    def test_closed_output_and_error_never_lead_into_the_lock_file(self):
-        # With descriptors 1 and 2 closed, the lock file would be opened on
-        # one of them and take what the VM and the application print.
+    def test_closed_output_and_error_never_lead_into_the_launchers_files(self):
+        # With descriptors 1 and 2 closed, the guard or the policy file would
+        # be opened on one of them and take what the VM and the application
+        # print.
         def close_output_and_error():
             os.close(1)
             os.close(2)
@@ -63,9 +64,12 @@ class SingleInstanceTest(unittest.TestCase):
                                    stdin=subprocess.DEVNULL, preexec_fn=close_output_and_error,
                                    timeout=60)
         self.assertEqual(completed.returncode, 0)
-        lock = os.path.join(self.inst.runtime_dir, "Veltrana.jar.lock")
-        with open(lock, "rb") as lock_file:
-            self.assertEqual(lock_file.read(), b"")
+        written = snapshot(self.inst.home) | snapshot(self.inst.tmp) | snapshot(
+            self.inst.runtime_dir)
+        self.assertIn(self.inst.policy_file, written)
+        for path in written:
+            with open(path, "rb") as file:
+                self.assertNotIn(b"report=", file.read(), path)
 
     def test_guard_falls_back_to_the_temp_folder_when_the_runtime_folder_cannot_hold_it(self):
         # Something else in the lock file's place: the guard must still hold.

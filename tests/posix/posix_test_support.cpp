@@ -1,5 +1,6 @@
 #include "posix_test_support.h"
 
+#include <sched.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -9,6 +10,9 @@
 #include "platform/posix/platform_posix.h"
 
 void PosixLayerTest::SetUp() {
+  // The guard's socket is named machine-wide: a namespace of the test's
+  // own keeps tests that run side by side apart, where one can be had.
+  (void)!unshare(CLONE_NEWNET);
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") +
                         "/veltrana-posix-test-XXXXXX";

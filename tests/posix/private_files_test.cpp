@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "diag/session_log.h"
 #include "platform/platform.h"
 #include "platform/posix/platform_posix.h"
 #include "posix_test_support.h"
@@ -158,6 +159,64 @@ TEST_F(PrivateFilesTest, PolicyFileLandsInThePrivateTempFolder) {
   EXPECT_NE(readText(policyPath).find("\"file:/opt/a%22b%5Cc%20%25%23%24{x}/-\""),
             std::string::npos)
       << readText(policyPath);
+}
+
+// Runs a shell command with the system's own PATH, not the test's.
+int shell(const std::string& command) {
+  return system(("PATH=/usr/sbin:/usr/bin:/sbin:/bin; " + command).c_str());
+}
+
+TEST_F(PrivateFilesTest, PolicyFileTriesEachPrivateFolderInTurn) {
+  // The private temp folder on a full file system, where the file could
+  // only be cut short; then a folder in its place in the runtime folder.
+  makeFolder("full");
+  bool mounted =
+      geteuid() == 0 && shell("mount -t tmpfs -o size=16k tmpfs " + path("full") + " 2>&1") == 0;
+  if (mounted) {
+    setEnv("TMPDIR", path("full").c_str());
+    makeFolder("full/" + tempFolderName());
+    chmod(path("full/" + tempFolderName()).c_str(), 0700);
+    shell("dd if=/dev/zero of=" + path("full/fill") + " bs=4k count=8 2>/dev/null");
+  } else {
+    makeFolder(tempFolderName() + "/Veltrana.exe.policy/taken");
+  }
+  makeFolder("runtime/Veltrana.exe.policy/taken");
+  chmod(path("runtime").c_str(), 0700);
+  setEnv("XDG_RUNTIME_DIR", path("runtime").c_str());
+  EXPECT_EQ(writePolicyFile("/opt/V", "/opt/qt/"), path("home/.veltrana/Veltrana.exe.policy"));
+  EXPECT_NE(readText(path("home/.veltrana/Veltrana.exe.policy")).find("file:/opt/V/-"),
+            std::string::npos);
+  if (mounted) {
+    EXPECT_NE(access(path("full/" + tempFolderName() + "/Veltrana.exe.policy").c_str(), F_OK), 0);
+    shell("umount " + path("full"));
+  }
+}
+
+TEST_F(PrivateFilesTest, SessionLogIsTheUsersAloneAndNeverFollowsALink) {
+  // Under umask 000 the Logs folder would otherwise be open to all, and a
+  // link planted in it would carry the entry into another file.
+  mode_t umaskBefore = umask(0);
+  logLaunchError("first", false);
+  struct stat status;
+  ASSERT_EQ(lstat(path("home/Logs").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  std::string log = path("home/Logs/Veltrana Session Log.txt");
+  ASSERT_EQ(stat(log.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  EXPECT_NE(readText(log).find("first"), std::string::npos);
+
+  writeText(path("home/.profile"), "precious");
+  unlink(log.c_str());
+  ASSERT_EQ(symlink(path("home/.profile").c_str(), log.c_str()), 0);
+  logLaunchError("through the link", false);
+  EXPECT_EQ(readText(path("home/.profile")), "precious");
+
+  // A Logs folder others may write to takes no entry.
+  unlink(log.c_str());
+  chmod(path("home/Logs").c_str(), 0777);
+  logLaunchError("into a shared folder", false);
+  EXPECT_NE(access(log.c_str(), F_OK), 0);
+  umask(umaskBefore);
 }
 
 TEST_F(PrivateFilesTest, ListingHasDotEntriesAndRefusesNonFolders) {

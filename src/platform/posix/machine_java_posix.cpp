@@ -89,15 +89,10 @@ std::string vmLibrary(const std::string& home) {
 }  // namespace
 
 bool findMachineJavaRuntime(std::string& home, std::string& version, std::string& library) {
-  const char* javaHome = std::getenv("JAVA_HOME");
-  if (javaHome != nullptr && javaHome[0] != '\0') {
-    home = javaHome;
-    // A relative JAVA_HOME means the folder the launcher was started in,
-    // which the launcher leaves before the VM reads the path.
-    if (home[0] != '/') {
-      std::string start = startedIn();
-      home = start.empty() ? std::string() : start + "/" + home;
-    }
+  // A relative JAVA_HOME counts as unset: it would name a runtime in the
+  // folder the user happened to start the launcher from.
+  home = pathVariable("JAVA_HOME");
+  if (!home.empty()) {
     while (home.size() > 1 && home.back() == '/') {
       home.pop_back();
     }

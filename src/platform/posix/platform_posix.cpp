@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/outside_values.h"
 #include "platform/platform.h"
 #include "platform/trace_outlet.h"
 #include "rules/outside_path.h"
@@ -55,8 +56,16 @@ void* runThread(void* parameter) {
 
 void setErrnoAsLastError() { lastError = static_cast<unsigned long>(errno); }
 
-// The first executable regular file called name in a folder of PATH, as
-// the shell would find it; empty when there is none.
+std::string pathVariable(const char* name) {
+  outside_path::Refusal why = outside_path::Refusal::None;
+  std::string value = judgedPathVariable(name, &why);
+  if (why != outside_path::Refusal::None && why != outside_path::Refusal::Empty) {
+    notePlatformRemark(std::string(name) + " \"" + std::getenv(name) +
+                       "\": " + outside_path::refusalText(why) + ", counts as unset");
+  }
+  return value;
+}
+
 std::string findOnPath(const char* name) {
   const char* path = std::getenv("PATH");
   if (path == nullptr) {
@@ -67,14 +76,15 @@ std::string findOnPath(const char* name) {
   for (;;) {
     std::size_t end = list.find(':', start);
     std::string folder = list.substr(start, end == std::string::npos ? end : end - start);
-    if (folder.empty()) {
-      folder = ".";  // an empty entry means the current folder
-    }
-    std::string candidate = folder + "/" + name;
-    struct stat status;
-    if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-        ::access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
+    // A relative folder (an empty entry is the current one) would find a
+    // java planted where the user happened to start the launcher.
+    if (outside_path::isAbsolute(folder, outside_path::Style::Posix)) {
+      std::string candidate = folder + "/" + name;
+      struct stat status;
+      if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+          ::access(candidate.c_str(), X_OK) == 0) {
+        return candidate;
+      }
     }
     if (end == std::string::npos) {
       return std::string();
@@ -119,10 +129,6 @@ bool readRegularFile(const char* path, std::size_t limit, std::string& contents)
 
 // --- Process ------------------------------------------------------------------
 
-namespace {
-std::string startFolder;  // where the launcher was started, or empty
-}  // namespace
-
 void prepareProcess() {
   // A closed standard descriptor would be taken by the next file opened
   // (the lock file, the policy file), and whatever the VM or the
@@ -136,22 +142,11 @@ void prepareProcess() {
       }
     }
   }
-  if (!getCurrentDirectory(startFolder)) {
-    startFolder.clear();
-  }
   // A trace or report written to a pipe whose reader has gone must fail as
   // a write, which the launcher skips, rather than end the process before
   // the application ever runs. The VM puts its own handler in place when it
   // starts.
   ::signal(SIGPIPE, SIG_IGN);
-}
-
-std::string startedIn() {
-  std::string folder;
-  if (!startFolder.empty() || !getCurrentDirectory(folder)) {
-    return startFolder;
-  }
-  return folder;
 }
 
 bool getModuleFileName(std::string& path) {
@@ -272,8 +267,9 @@ int removeFile(const char* path) {
 }
 
 int makeDirectory(const char* path) {
-  // The user's umask decides who else may read it, as for any new folder.
-  if (::mkdir(path, 0777) != 0) {
+  // The launcher's folders hold what others must not read or replace (the
+  // session log): the user's alone, whatever the umask.
+  if (::mkdir(path, 0700) != 0) {
     setErrnoAsLastError();
     return -1;
   }
@@ -306,6 +302,48 @@ FileHandle createPrivateFile(const char* path) {
     return nullptr;
   }
   FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    setErrnoAsLastError();
+    ::close(fd);
+  }
+  return file;
+}
+
+FileHandle appendPrivateFile(const char* path) {
+  // The folder is opened without following a link and checked through its
+  // descriptor, and the file opened relative to it: nothing can be swapped
+  // in between the check and the open.
+  std::string whole = path;
+  std::size_t slash = whole.rfind('/');
+  std::string folder = slash == 0 ? "/" : whole.substr(0, slash);
+  if (slash == std::string::npos) {
+    setLastError(kErrorInvalidParameter);
+    return nullptr;
+  }
+  int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folderFd < 0) {
+    setErrnoAsLastError();
+    return nullptr;
+  }
+  struct stat status;
+  int fd = -1;
+  if (::fstat(folderFd, &status) != 0) {
+    setErrnoAsLastError();
+  } else if (!keptFromOthers(status, ::geteuid())) {
+    notePlatformRemark("not written: " + folder + " is not the user's alone");
+    lastError = EACCES;
+  } else {
+    fd = ::openat(folderFd, whole.c_str() + slash + 1,
+                  O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      setErrnoAsLastError();
+    }
+  }
+  ::close(folderFd);
+  if (fd < 0) {
+    return nullptr;
+  }
+  FILE* file = ::fdopen(fd, "a");
   if (file == nullptr) {
     setErrnoAsLastError();
     ::close(fd);

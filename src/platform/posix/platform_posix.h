@@ -2,6 +2,7 @@
 // of the layer that its tests reach directly.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -20,9 +21,15 @@ constexpr unsigned long kErrorEnvironmentVariableNotFound = 203;
 // The calling thread's errno as its last error.
 void setErrnoAsLastError();
 
-// The folder the launcher was started in (the current folder when
-// prepareProcess has not run), or empty when it cannot be told.
-std::string startedIn();
+// The path an environment variable names, judged as every path from
+// outside is: empty when unset or refused, and a refused value (relative,
+// say) is told in the trace. The one way this layer reads a path from the
+// environment.
+std::string pathVariable(const char* name);
+
+// Whether an entry belongs to owner and neither its group nor others may
+// write to it: the one test of who may change a place.
+bool keptFromOthers(const struct stat& status, uid_t owner);
 
 // True when path is a real folder (not a symbolic link) owned by owner that
 // neither its group nor others may write to. Otherwise false, with the last
@@ -40,12 +47,18 @@ enum class PrivatePlace { kTemp, kRuntime, kHome };
 // not.
 bool privateFolder(PrivatePlace place, std::string& folder);
 
+// The name of the user's guard socket for a named mutex, in the abstract
+// namespace (without its leading zero byte).
+std::string guardSocketName(const char* name);
+
 // Reads a regular file of at most limit bytes, without waiting on a FIFO or
 // a device. False for anything else, or when it cannot be read.
 bool readRegularFile(const char* path, std::size_t limit, std::string& contents);
 
 // The first executable regular file called name in a folder of PATH, as
-// the shell would find it; empty when there is none.
+// the shell would find it but for relative folders (an empty entry among
+// them), which would name the current folder and are passed over; empty
+// when there is none.
 std::string findOnPath(const char* name);
 
 // The registry file is read once, on first use (registryProblem says when

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -17,11 +16,6 @@
 namespace platform {
 
 namespace {
-
-std::string variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
 
 // folder, created (mode 0700) when missing, when it is ours alone and we may
 // create files in it.
@@ -46,7 +40,7 @@ bool privateFolder(PrivatePlace place, std::string& folder) {
   switch (place) {
     case PrivatePlace::kTemp:
       // "${TMPDIR:-/tmp}/veltrana-<uid>".
-      folder = variable("TMPDIR");
+      folder = pathVariable("TMPDIR");
       if (folder.empty()) {
         folder = "/tmp";
       }
@@ -56,10 +50,10 @@ bool privateFolder(PrivatePlace place, std::string& folder) {
       folder += "/veltrana-" + std::to_string(::geteuid());
       return usable(folder, true);
     case PrivatePlace::kRuntime:
-      folder = variable("XDG_RUNTIME_DIR");
+      folder = pathVariable("XDG_RUNTIME_DIR");
       return !folder.empty() && usable(folder, false);
     case PrivatePlace::kHome:
-      folder = variable("HOME");
+      folder = pathVariable("HOME");
       if (folder.empty()) {
         return false;
       }
@@ -72,54 +66,63 @@ bool privateFolder(PrivatePlace place, std::string& folder) {
   return false;
 }
 
+namespace {
+
+// The private places in the order the launcher's files try them.
+const PrivatePlace kTempOrder[] = {PrivatePlace::kTemp, PrivatePlace::kRuntime,
+                                   PrivatePlace::kHome};
+
+// Copies folder out with getEnvironmentVariable's contract.
+unsigned long copyOut(const std::string& folder, char* buffer, unsigned long size) {
+  if (folder.size() + 1 > size) {
+    return static_cast<unsigned long>(folder.size() + 1);
+  }
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+  return static_cast<unsigned long>(folder.size());
+}
+
+}  // namespace
+
 unsigned long getTempFolder(char* buffer, unsigned long size) {
   // The shared temporary folder first, as TEMP is on Windows; when ours
   // there is taken by someone else, unusable or too long, a folder that
   // only the user can write to.
-  const PrivatePlace order[] = {PrivatePlace::kTemp, PrivatePlace::kRuntime, PrivatePlace::kHome};
   unsigned long needed = 0;
-  for (PrivatePlace place : order) {
+  for (PrivatePlace place : kTempOrder) {
     std::string folder;
     if (!privateFolder(place, folder)) {
       continue;
     }
-    if (folder.size() + 1 <= size) {
-      std::memcpy(buffer, folder.c_str(), folder.size() + 1);
-      return static_cast<unsigned long>(folder.size());
+    unsigned long length = copyOut(folder, buffer, size);
+    if (length < size) {
+      return length;
     }
     if (needed == 0) {
-      needed = static_cast<unsigned long>(folder.size() + 1);
+      needed = length;
     }
   }
   return needed;
 }
 
 unsigned long getSystemTempFolder(char* /*buffer*/, unsigned long /*size*/) {
-  // getTempFolder already falls back as far as a private folder can.
+  // The further private folders stand in for the system's choice.
   setLastError(kErrorEnvironmentVariableNotFound);
   return 0;
 }
 
-bool isPrivateFolder(const char* path, uid_t owner) {
-  // Opened without following a final link, then checked through the open
-  // descriptor, so what is checked is the folder itself.
-  int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    setErrnoAsLastError();
-    return false;
+unsigned long getFurtherTempFolder(unsigned long index, char* buffer, unsigned long size) {
+  // The usable places after the first: a full file system or something
+  // in the file's place in one of them leaves the others to try. The
+  // caller passes over one it has tried already.
+  unsigned long usable = 0;
+  for (PrivatePlace place : kTempOrder) {
+    std::string folder;
+    if (privateFolder(place, folder) && usable++ == index + 1) {
+      return copyOut(folder, buffer, size);
+    }
   }
-  struct stat status;
-  int result = ::fstat(fd, &status);
-  ::close(fd);
-  if (result != 0) {
-    setErrnoAsLastError();
-    return false;
-  }
-  if (status.st_uid != owner || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    setLastError(EACCES);
-    return false;
-  }
-  return true;
+  setLastError(kErrorEnvironmentVariableNotFound);
+  return 0;
 }
 
 }  // namespace platform

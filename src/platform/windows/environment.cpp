@@ -47,6 +47,11 @@ unsigned long getTempFolder(char* buffer, unsigned long size) {
   return getEnvironmentVariable("TEMP", buffer, size);
 }
 
+unsigned long getFurtherTempFolder(unsigned long /*index*/, char* /*buffer*/,
+                                   unsigned long /*size*/) {
+  return 0;  // TEMP and GetTempPath's folder are all the system offers
+}
+
 unsigned long getSystemTempFolder(char* buffer, unsigned long size) {
   char16_t wide[kMaxPath + 1];
   unsigned long length = kRawCalls.getTempPathW(kMaxPath + 1, wide);

@@ -39,6 +39,12 @@ FileHandle openFile(const char* path, const char* mode) { return kRawCalls.fopen
 
 FileHandle createPrivateFile(const char* path) { return kRawCalls.fopen(path, "wb"); }
 
+FileHandle appendPrivateFile(const char* path) { return kRawCalls.fopen(path, "a+"); }
+
+// Windows keeps today's rule for a private runtime: its folder is neither
+// empty nor relative (checked by the stage); owners are not asked.
+bool trustedPlace(const char*, const char*) { return true; }
+
 bool writeFile(FileHandle file, const char* data, std::size_t length) {
   return kRawCalls.fwrite(data, 1, length, file) == length;
 }
