@@ -21,6 +21,7 @@ The build passes in, through the environment:
 
 import os
 import re
+import resource
 import shutil
 import signal
 import subprocess
@@ -224,12 +225,19 @@ class Installation:
         # test runner's own locale.
         return [self.launcher.encode()] + [a.encode("utf-8") for a in args]
 
-    def run(self, *args, timeout=60, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE):
-        """stderr: where standard error goes (captured by default)."""
+    def run(self, *args, timeout=60, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE, limits=()):
+        """stderr: where standard error goes (captured by default); limits:
+        (resource, soft limit) pairs the launcher runs under."""
+
+        def apply_limits():
+            for which, value in limits:
+                resource.setrlimit(which, (value, resource.getrlimit(which)[1]))
+
         completed = subprocess.run(
             self._argv(args),
             env=self.env,
             cwd=self.root,
+            preexec_fn=apply_limits if limits else None,
             stdin=stdin,
             stdout=subprocess.PIPE,
             stderr=stderr,

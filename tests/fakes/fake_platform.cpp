@@ -804,6 +804,9 @@ void exitProcess(int code) {
   throw fake::ProcessExit{code};
 }
 
+void watchProcessEnd(void (*)()) {}
+void unwatchProcessEnd() {}
+
 CommandLineHandle splitCommandLine(std::vector<std::u16string>& args) {
   state.events.push_back("splitCommandLine");
   if (state.splitFails) {

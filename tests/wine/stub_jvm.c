@@ -11,6 +11,7 @@
  *                            create-fails     JNI_CreateJavaVM returns -1
  *                            create-null-env  JNI_CreateJavaVM returns 0, no JNIEnv
  *                            create-null-vm   JNI_CreateJavaVM returns 0, no JavaVM
+ *                            create-exits     JNI_CreateJavaVM ends the process (exit 1)
  *                            no-main-class    FindClass of the main class fails
  *                            no-main-method   GetStaticMethodID fails, exception pending
  *                            no-string-class  FindClass("java/lang/String") fails,
@@ -338,6 +339,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
   if (!markerPresent()) return JNI_ERR;
 #endif
   if (strcmp(mode, "create-fails") == 0) return JNI_ERR;
+  if (strcmp(mode, "create-exits") == 0) exit(1);
   buildTables();
   mainThread = GetCurrentThreadId();
   *vm = strcmp(mode, "create-null-vm") == 0 ? NULL : &theVm;

@@ -126,9 +126,10 @@ class VmFailures(WineTestCase):
         self.assertIsNone(self.session_log())
 
     def test_failed_creation_is_fatal(self):
-        # Refused, or reported as made while handing back no VM or no
-        # environment, which must not be called through.
-        for mode in ("create-fails", "create-null-env", "create-null-vm"):
+        # Refused, reported as made while handing back no VM or no
+        # environment (which must not be called through), or the process
+        # ended by the VM itself.
+        for mode in ("create-fails", "create-null-env", "create-null-vm", "create-exits"):
             with self.subTest(mode):
                 earlier = self.session_log() or b""
                 run = self.launch(mode=mode)
