@@ -33,7 +33,9 @@ bool ansiModulePath(const std::u16string& path, const WideTextServices& services
                     std::string& bytes);
 
 // A list of paths joined by separator (PATH): the same rule for each
-// entry, leaving out an entry that has no such form.
+// entry, leaving out an entry that has no such form. A double-quoted entry
+// may hold the separator; where entries are converted one by one, it loses
+// its quotes.
 std::string ansiPathList(const std::u16string& list, char16_t separator,
                          const WideTextServices& services);
 
