@@ -47,6 +47,19 @@ class VmOptions(WineTestCase):
         self.assertEqual(run.values("cwd"), [PROFILE])
         self.assertEqual(run.strings_passed_to("SetCurrentDirectoryA"), [[PROFILE]])
 
+    def test_search_path_entries_are_whole_and_absolute(self):
+        # A quoted entry may hold ';' on Windows: by its short form, never as
+        # two halves; a relative entry would be looked for in the start folder.
+        tools = ROOT + "\\tools\\a;b"
+        self.write(tools + "\\x.dll")
+        run = self.launch(env={"PATH": f'C:\\windows\\system32;"{tools}";tools;C:\\windows'},
+                          directory=ROOT)
+        self.assertCompleteRun(run)
+        entries = run.options()[1][len('-Djava.library.path="'):-1].split(";")
+        self.assertEqual(entries[:3], [".", INSTALL + "\\lib", "C:\\windows\\system32"])
+        self.assertEqual(entries[4:], ["C:\\windows", QTSYSTEM])
+        self.assertTrue(entries[3].startswith(ROOT + "\\tools\\") and "~" in entries[3], entries)
+
     def test_without_profile_the_working_folder_stays(self):
         run = self.launch(env={"USERPROFILE": None}, directory=ROOT)
         self.assertCompleteRun(run)
