@@ -142,7 +142,8 @@ class VmFailures(WineTestCase):
         # Refused, reported as made while handing back no VM or no
         # environment (which must not be called through), or the process
         # ended by the VM itself.
-        for mode in ("create-fails", "create-null-env", "create-null-vm", "create-exits"):
+        for mode in ("create-fails", "create-null-env", "create-null-vm", "create-exits",
+                     "create-exits-msvcr71"):
             with self.subTest(mode):
                 earlier = self.session_log() or b""
                 run = self.launch(mode=mode)
