@@ -228,11 +228,9 @@ class Installation:
     def run(self, *args, timeout=60, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE, limits=()):
         """stderr: where standard error goes (captured by default); limits:
         (resource, soft limit) pairs the launcher runs under."""
-
         def apply_limits():
             for which, value in limits:
                 resource.setrlimit(which, (value, resource.getrlimit(which)[1]))
-
         completed = subprocess.run(
             self._argv(args),
             env=self.env,

@@ -115,11 +115,9 @@ class FatalErrorTest(unittest.TestCase):
         self.assertEqual(b"".join(m.group(0) for m in entries), rest)
 
     def test_vm_ending_the_process_while_it_is_created(self):
-        # A VM that cannot reserve its heap prints why and exits by itself;
-        # so does a runtime that refuses the security manager, as JDK 24
-        # and later do: the VM's options from _JAVA_OPTIONS come last, so
-        # this manager, whose constructor throws, replaces the default one.
-        # Either is reported as a refused creation.
+        # No room for the heap, or the security manager refused as JDK 24
+        # and later do (_JAVA_OPTIONS come last, so this throwing manager
+        # replaces the default one): a refused creation either way.
         classes = self.inst.path("refuser")
         os.makedirs(classes)
         source = os.path.join(classes, "Refuser.java")

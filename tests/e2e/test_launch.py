@@ -251,8 +251,7 @@ class LaunchTest(unittest.TestCase):
         self.assertTrue(result.text("java.class.path").startswith(folder + "/Veltrana.jar:"))
 
     def test_deep_lib_tree_under_a_small_stack_and_few_descriptors(self):
-        # Each folder's listing is read and closed before the scan goes
-        # down, and the descent keeps no native frame per level.
+        # No native frame and no open listing per level.
         folder = os.path.join(self.inst.install_dir, "lib")
         self.addCleanup(subprocess.run, ["rm", "-rf", folder + "/d"])  # too deep for rmtree
         for _ in range(1500):

@@ -22,8 +22,7 @@ TEST_F(SearchPathTest, PathLosesItsTrailingBackslashesQuotesAndRelativeEntries) 
       {"\\", ""},
       {"\\\\\\", ""},
       {"", ""},
-      // A quoted entry loses its quotes and may hold ';': by its short
-      // form, else left out, never split.
+      // Quotes go; one holding ';' by its short form, else left out.
       {"C:\\x;\"C:\\Program Files\\y\"", "C:\\x;C:\\Program Files\\y"},
       {"C:\\x;\"C:\\t\\a;b\";\"C:\\t\\c;d\";C:\\y", "C:\\x;C:\\t\\AB~1;C:\\y"},
       // The cut comes first, so a backslash before a final quote stays.

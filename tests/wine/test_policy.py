@@ -105,13 +105,10 @@ class PolicyFile(WineTestCase):
                 self.assertIsNone(self.session_log())
 
     def test_folders_on_a_share_are_named_as_shares(self):
-        # Wine reaches \\server\share through dosdevices/unc. With three
-        # slashes Java would read the server as a folder at the drive's root.
+        # Wine reaches \\server\share through dosdevices/unc.
         unc = os.path.join(load_config()["prefix"], "dosdevices", "unc", "vtserver")
         os.makedirs(unc, exist_ok=True)
         share = os.path.join(unc, "share")
-        if os.path.lexists(share):
-            os.remove(share)
         os.symlink(host_path(ROOT + "\\shared"), share)
         self.addCleanup(os.remove, share)
         self.write(ROOT + "\\shared\\temp\\other.tmp")

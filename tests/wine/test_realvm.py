@@ -83,8 +83,7 @@ class RealVm(WineTestCase):
             self.assertIn(f"stage {stage} ended", out)
 
     def test_class_from_deep_lib_archive_runs_on_either_runtime(self):
-        # The private runtime of the maker's key, and the vendor's runtime
-        # (its key naming home and VM library) when there is no private one.
+        # The maker's key's private runtime; the vendor's, with no private one.
         home = ROOT + "\\rt\\" + JRE
         layouts = [("private", None, "the private runtime in the folder the maker's key names"),
                    ("vendor", {"JavaHome": home, "RuntimeLib": home + "\\bin\\client\\jvm.dll"},
@@ -94,8 +93,8 @@ class RealVm(WineTestCase):
                 if vendor is not None:
                     self.set_registry(vendor=("1.6", vendor))
                 trace_file = ROOT + "\\trace-" + name + ".txt"
-                run = self.launch(arguments="lib", env={"VELTRANA_TRACE": trace_file})
-                self.assertEqual(run.exit_code, 0)
+                self.assertEqual(self.launch(arguments="lib", env={"VELTRANA_TRACE": trace_file})
+                                 .exit_code, 0)
                 trace = self.read(trace_file).decode("latin-1")
                 self.assertIn("runtime chosen: " + chosen, trace)
                 self.assertIn("deep class ran", trace)

@@ -48,8 +48,7 @@ class VmOptions(WineTestCase):
         self.assertEqual(run.strings_passed_to("SetCurrentDirectoryA"), [[PROFILE]])
 
     def test_search_path_entries_are_whole_and_absolute(self):
-        # A quoted entry may hold ';' on Windows: by its short form, never as
-        # two halves; a relative entry would be looked for in the start folder.
+        # A quoted entry holding ';' by its short form, never in two halves.
         tools = ROOT + "\\tools\\a;b"
         self.write(tools + "\\x.dll")
         run = self.launch(env={"PATH": f'C:\\windows\\system32;"{tools}";tools;C:\\windows'},
@@ -139,9 +138,8 @@ class VmFailures(WineTestCase):
         self.assertIsNone(self.session_log())
 
     def test_failed_creation_is_fatal(self):
-        # Refused, reported as made while handing back no VM or no
-        # environment (which must not be called through), or the process
-        # ended by the VM itself.
+        # Refused, made with no VM or no environment (which must not be
+        # called through), or the process ended by the VM itself.
         for mode in ("create-fails", "create-null-env", "create-null-vm", "create-exits",
                      "create-exits-msvcr71"):
             with self.subTest(mode):
