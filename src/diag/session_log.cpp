@@ -51,7 +51,9 @@ std::string userLogFilePath(const char* fileName) {
   return path;
 }
 
-void logLaunchError(const char* message, bool fatal) {
+namespace {
+
+void reportError(const char* message, bool fatal) {
   std::string errorText = fatal ? "Fatal Error Launching: " : "Error Launching: ";
   errorText += message;
   std::string timeText = platform::localTimeText();
@@ -61,6 +63,16 @@ void logLaunchError(const char* message, bool fatal) {
 
   if (fatal) {
     platform::messageBox(errorText.c_str(), product::kExecutableName);
+  }
+}
+
+}  // namespace
+
+void logLaunchError(const char* message, bool fatal) {
+  reportError(message, fatal);
+  if (fatal) {
     platform::exitProcess(1);
   }
 }
+
+void reportFatalWhileEnding(const char* message) { reportError(message, true); }

@@ -15,3 +15,7 @@ std::string userLogFilePath(const char* fileName);
 // the error in a message box and ends the process with exit code 1; it
 // returns only when fatal is false.
 void logLaunchError(const char* message, bool fatal);
+
+// The entry and the box of a fatal report for a launch that is already
+// ending (from an exit handler): the process is not ended a second time.
+void reportFatalWhileEnding(const char* message);

@@ -7,8 +7,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
+#include "rules/ansi_text.h"
 #include "rules/conventions.h"
 #include "rules/outside_path.h"
 
@@ -51,5 +53,44 @@ inline std::string judgedPathVariable(const char* name, outside_path::Refusal* w
 // The user's profile folder (USERPROFILE; HOME on POSIX), when it is set
 // to an absolute, usable folder; empty otherwise, as when it is unset.
 inline std::string profileFolder() { return judgedPathVariable(conventions::kProfileVariable); }
+
+// A path from the environment and the rule's verdict on it. A stage builds
+// only on one judged None, or ListSeparator through a form without the
+// separator; Empty also stands for unset.
+struct JudgedPath {
+  std::string path;
+  outside_path::Refusal refusal = outside_path::Refusal::Empty;
+};
+
+inline JudgedPath judged(const std::string& path) {
+  return {path, outside_path::judgePath(path, conventions::kPathStyle)};
+}
+
+// The search path's entries (PATH), each judged: the whole value's trailing
+// backslashes cut, then split as the platform splits a path list (on
+// Windows a quoted entry keeps its ';' and loses its quotes).
+inline std::vector<JudgedPath> searchPathEntries() {
+  const char* value = getEnv("PATH");
+  std::string list = value != nullptr ? value : "";
+  ansi_text::trimTrailingSeparators(list, '\\', 0, isLeadByte);
+  std::vector<JudgedPath> entries;
+  for (const std::string& entry : outside_path::splitPathList(list, conventions::kPathStyle)) {
+    entries.push_back(judged(entry));
+  }
+  return entries;
+}
+
+// The program files folder (ProgramFiles), judged; Empty when it is unset
+// or does not fit capacity bytes with its terminator.
+inline JudgedPath programFilesFolder(std::size_t capacity) {
+  std::string buffer(capacity, '\0');
+  unsigned long length =
+      getEnvironmentVariable("ProgramFiles", &buffer[0], static_cast<unsigned long>(capacity));
+  if (length == 0 || length >= capacity) {
+    return JudgedPath();
+  }
+  buffer.resize(length);
+  return judged(buffer);
+}
 
 }  // namespace platform

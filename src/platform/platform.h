@@ -56,6 +56,12 @@ std::string formatMessage(unsigned long code);
 // Ends the process with the runtime library's exit, so exit handlers run.
 [[noreturn]] void exitProcess(int code);
 
+// Until unwatchProcessEnd, a process ended by any code in it (the runtime
+// library's exit; on POSIX also a direct _exit) first calls handler, once,
+// on the thread that ends it. The handler must not end the process itself.
+void watchProcessEnd(void (*handler)());
+void unwatchProcessEnd();
+
 // --- Command line ---------------------------------------------------------
 
 // Splits the process's wide command line (GetCommandLineW +

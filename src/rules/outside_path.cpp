@@ -94,6 +94,21 @@ bool endsInDotOrSpace(const std::string& name) {
 // than decoded and encoded again.
 bool isUtf8(const std::string& text) { return utf8_text::isValidUtf8(text); }
 
+std::vector<std::string> splitPathList(const std::string& list, Style style) {
+  std::vector<std::string> entries(1);
+  bool quoted = false;
+  for (char c : list) {
+    if (c == '"' && style == Style::Windows) {
+      quoted = !quoted;
+    } else if (c == listSeparator(style) && !quoted) {
+      entries.emplace_back();
+    } else {
+      entries.back() += c;
+    }
+  }
+  return entries;
+}
+
 Refusal judgePath(const std::string& path, Style style) {
   if (path.empty()) {
     return Refusal::Empty;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace outside_path {
 
@@ -51,6 +52,13 @@ bool endsInDotOrSpace(const std::string& name);
 
 // Strict UTF-8, as the VM needs a POSIX name to be to open it.
 bool isUtf8(const std::string& text);
+
+// The entries of a path list such as PATH, in order. On Windows a double
+// quote starts or ends a quoted stretch, in which the list separator belongs
+// to the entry (a folder's name may hold one), and the quotes are no part of
+// the entry; on POSIX a quote is an ordinary character and every separator
+// splits.
+std::vector<std::string> splitPathList(const std::string& list, Style style);
 
 // The whole rule for a folder or file path read from the registry or the
 // environment: None, Empty, Relative or ListSeparator (in that order).

@@ -10,6 +10,14 @@
 
 namespace {
 constexpr unsigned long kProfileBufferSize = 260;
+
+// Watched only while JNI_CreateJavaVM runs: a VM that cannot start (it cannot
+// reserve its heap, say) may print its reason and end the process itself
+// instead of returning an error; that is a refused creation all the same,
+// and the user is told so as for one. The process is already ending then,
+// inside the VM's own exit: only the log entry and the box are made, no VM
+// is called, and the exit code stays the VM's.
+void reportCreationEndedByTheVm() { reportFatalWhileEnding("Can't create Java VM "); }
 }  // namespace
 
 std::vector<std::string> buildVmOptions(const std::string& classPath,
@@ -70,11 +78,13 @@ void createJavaVm(CreateJavaVmFunction createJavaVmEntry, const std::vector<std:
 
   *vm = nullptr;
   *env = nullptr;
+  platform::watchProcessEnd(reportCreationEndedByTheVm);
+  jint result = createJavaVmEntry(vm, reinterpret_cast<void**>(env), &initArgs);
+  platform::unwatchProcessEnd();
   // A VM that reports success but hands back no VM or no environment has
   // not been created in any sense the launch can use: calling through a
   // null pointer would end the process without a word.
-  if (createJavaVmEntry(vm, reinterpret_cast<void**>(env), &initArgs) < 0 || *vm == nullptr ||
-      *env == nullptr) {
+  if (result < 0 || *vm == nullptr || *env == nullptr) {
     logLaunchError("Can't create Java VM ", true);
   }
 }

@@ -1,6 +1,7 @@
 #include "vmconfig/class_path.h"
 
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "diag/launch_observer.h"
@@ -31,54 +32,91 @@ struct Visited {
   bool linkMet = false;
 };
 
+// One folder of the scan: its entries, read in full and its listing closed
+// before any of them is looked at, so that a deep tree holds one listing
+// open at a time and the descent keeps its place here, not on the stack.
 // markDir is dir as the entries call themselves: it differs only where a
 // short name stands in for a long one, and the archive marks are looked for
-// in it. plain says dir was listed as a folder, not reached through a link.
-void scanDirectory(const std::string& dir, const std::string& markDir, bool plain, Visited& visited,
-                   ClassPathScanCounts& counts) {
+// in it.
+struct Folder {
+  std::string dir;
+  std::string markDir;
+  std::vector<platform::DirectoryEntry> entries;
+  std::size_t next = 0;
+};
+
+// True when dir is to be entered: the first path that reaches the folder.
+// plain says dir was listed as a folder, not reached through a link.
+bool firstVisit(const std::string& dir, bool plain, Visited& visited, ClassPathScanCounts& counts) {
   if (plain && !visited.linkMet && conventions::kOnlyLinksLeadBack) {
     visited.untaken.push_back(dir);
-  } else {
-    if (!visited.linkMet) {
-      visited.linkMet = true;
-      for (const std::string& earlier : visited.untaken) {
-        std::string identity = platform::folderIdentity(earlier.c_str());
-        if (!identity.empty()) {
-          visited.identities.insert(identity);
-        }
-      }
-      visited.untaken.clear();
-    }
-    std::string identity = platform::folderIdentity(dir.c_str());
-    if (!identity.empty() && !visited.identities.insert(identity).second) {
-      counts.foldersRevisited++;
-      return;
-    }
+    return true;
   }
+  if (!visited.linkMet) {
+    visited.linkMet = true;
+    for (const std::string& earlier : visited.untaken) {
+      std::string identity = platform::folderIdentity(earlier.c_str());
+      if (!identity.empty()) {
+        visited.identities.insert(identity);
+      }
+    }
+    visited.untaken.clear();
+  }
+  std::string identity = platform::folderIdentity(dir.c_str());
+  if (!identity.empty() && !visited.identities.insert(identity).second) {
+    counts.foldersRevisited++;
+    return false;
+  }
+  return true;
+}
 
+// Reads dir's entries onto the scan's stack of folders, when it is to be
+// entered and can be listed.
+void enterFolder(const std::string& dir, const std::string& markDir, bool plain, Visited& visited,
+                 ClassPathScanCounts& counts, std::vector<Folder>& stack) {
+  if (!firstVisit(dir, plain, visited, counts)) {
+    return;
+  }
   platform::DirectoryHandle listing = platform::openDirectory(dir.c_str());
   if (listing == nullptr) {
     counts.foldersUnreadable++;
     return;
   }
   counts.foldersEntered++;
-
+  Folder folder;
+  folder.dir = dir;
+  folder.markDir = markDir;
   platform::DirectoryEntry entry;
-  std::string path;
-  std::string markPath;
   while (platform::readDirectory(listing, entry)) {
     counts.entriesSeen++;
     if (entry.name.empty()) {
       // No name the code page can carry, and no short name: unreachable.
       counts.entriesUnnamed++;
+    } else if (entry.name != "." && entry.name != "..") {
+      folder.entries.push_back(entry);
+    }
+  }
+  platform::closeDirectory(listing);
+  stack.push_back(std::move(folder));
+}
+
+// Depth first, in listing order: a subfolder's archives stand where the
+// subfolder stands in its parent's listing.
+void scanTree(const std::string& top, Visited& visited, ClassPathScanCounts& counts) {
+  std::vector<Folder> stack;
+  enterFolder(top, top, true, visited, counts, stack);
+  std::string path;
+  std::string markPath;
+  while (!stack.empty()) {
+    Folder& folder = stack.back();
+    if (folder.next == folder.entries.size()) {
+      stack.pop_back();
       continue;
     }
-    if (entry.name == "." || entry.name == "..") {
-      continue;
-    }
-    path = dir;
+    const platform::DirectoryEntry& entry = folder.entries[folder.next++];
+    path = folder.dir;
     path += entry.name;
-    markPath = markDir;
+    markPath = folder.markDir;
     markPath += entry.longName;
     // The listing knows most entries' types; only links, and entries it
     // cannot tell, need their status read.
@@ -91,8 +129,9 @@ void scanDirectory(const std::string& dir, const std::string& markDir, bool plai
       }
     }
     if (type == platform::EntryType::Folder) {
-      scanDirectory(path + conventions::kSeparator, markPath + conventions::kSeparator,
-                    entry.type == platform::EntryType::Folder, visited, counts);
+      // May grow the stack: folder and entry are not used after this.
+      enterFolder(path + conventions::kSeparator, markPath + conventions::kSeparator,
+                  entry.type == platform::EntryType::Folder, visited, counts, stack);
     } else if (type == platform::EntryType::File && isArchive(markPath)) {
       // Only regular files: a pipe or device named like an archive would
       // block or break the VM as it opens it.
@@ -107,8 +146,6 @@ void scanDirectory(const std::string& dir, const std::string& markDir, bool plai
       counts.archivesAdded++;
     }
   }
-
-  platform::closeDirectory(listing);
 }
 
 // The runtime home's entry with its separator: by its short form when its
@@ -130,7 +167,7 @@ std::string mainArchiveEntry(const std::string& installDir) {
 void addArchivesInDirectory(const std::string& dir) {
   ClassPathScanCounts counts;
   Visited visited;
-  scanDirectory(dir, dir, true, visited, counts);
+  scanTree(dir, visited, counts);
   launchObserver().classPathScanned(dir, counts);
 }
 

@@ -92,7 +92,13 @@ bool placePolicyFile(const std::string& policyFilePath, const std::string& insta
 
 void toFileUrlPath(std::string& path) {
   std::string url;
-  url.reserve(path.size());
+  url.reserve(path.size() + 1);
+  // A share ("\\server\share\...") is written as Java's File.toURI writes
+  // one, "file:////server/share/...": with one slash fewer, Java would read
+  // the server's name as a folder at the current drive's root.
+  if (conventions::kSeparatorChar == '\\' && path.compare(0, 2, "\\\\") == 0) {
+    url += '/';
+  }
   for (std::size_t at = 0; at < path.size(); ++at) {
     char c = path[at];
     // A double-byte character is copied whole: its second byte may be 0x5C.

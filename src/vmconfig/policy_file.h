@@ -5,7 +5,8 @@
 #include <string>
 
 // Turns a path into the form written after the file URL prefix, in place:
-// on Windows backslashes become "/"; "%", blanks, "#", "$" and control
+// on Windows backslashes become "/", and a share's path gains one "/" in
+// front ("///server/share/..."); "%", blanks, "#", "$" and control
 // characters (0x01-0x1F, 0x7F; on POSIX also double quotes and backslashes)
 // become "%XX". Everything else is left as it is.
 void toFileUrlPath(std::string& path);

@@ -2,8 +2,8 @@
 
 #include "diag/launch_observer.h"
 #include "diag/observed_platform.h"
+#include "platform/outside_values.h"
 #include "platform/platform.h"
-#include "rules/ansi_text.h"
 #include "rules/conventions.h"
 #include "rules/registry_keys.h"
 #include "runtime/registry_text.h"
@@ -15,16 +15,27 @@ constexpr unsigned long kProgramFilesLimit = 260;
 }  // namespace
 
 std::string readSearchPath() {
-  // A private copy: the process environment stays as it was.
-  const char* value = platform::getEnv("PATH");
-  std::string path = value != nullptr ? value : "";
-
-  ansi_text::trimTrailingSeparators(path, '\\', 0, platform::isLeadByte);
-
-  for (char& c : path) {
-    if (c == '"') {
-      c = ' ';
+  // Only absolute folders: the VM would look for a library named by a
+  // relative or empty entry in the folder the user started from. An entry
+  // holding ';' (quoted, as Windows allows) stands by its short form, never
+  // split in two.
+  std::string path;
+  for (const platform::JudgedPath& entry : platform::searchPathEntries()) {
+    std::string folder;
+    if (entry.refusal == outside_path::Refusal::ListSeparator) {
+      folder = wholeInPathList(entry.path, "PATH entry");
+    } else if (entry.refusal == outside_path::Refusal::None) {
+      folder = entry.path;
+    } else {
+      launchObserver().pathRefused("PATH entry", entry.path, entry.refusal);
     }
+    if (folder.empty()) {
+      continue;
+    }
+    if (!path.empty()) {
+      path += conventions::kListSeparator;
+    }
+    path += folder;
   }
   return path;
 }
@@ -52,16 +63,16 @@ std::string findQuickTimeBase() {
 
   // No usable registry value: the folder under the program files folder.
   // An unset or oversized value gives none.
-  unsigned long length =
-      platform::getEnvironmentVariable("ProgramFiles", buffer, kProgramFilesLimit);
-  if (length == 0 || length >= kProgramFilesLimit) {
+  platform::JudgedPath programFiles = platform::programFilesFolder(kProgramFilesLimit);
+  if (programFiles.refusal == outside_path::Refusal::Empty) {
     return std::string();
   }
-  if (!outside_path::isAbsolute(buffer, conventions::kPathStyle)) {
-    launchObserver().pathRefused("ProgramFiles", buffer, outside_path::Refusal::Relative);
+  if (programFiles.refusal != outside_path::Refusal::None &&
+      programFiles.refusal != outside_path::Refusal::ListSeparator) {
+    launchObserver().pathRefused("ProgramFiles", programFiles.path, programFiles.refusal);
     return std::string();
   }
-  return std::string(buffer) + conventions::kQuickTimeSuffix;
+  return programFiles.path + conventions::kQuickTimeSuffix;
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 
 #include <string>
 
-// PATH with its trailing backslashes cut and its double quotes turned into
-// blanks; empty when PATH is unset.
+// PATH with its trailing backslashes cut, its quoted entries without their
+// quotes, and only its absolute entries: an entry holding the list
+// separator by its short form, else left out; empty when PATH is unset.
 std::string readSearchPath();
 
 // QuickTime's system folder: its registry value as stored, or the folder

@@ -23,6 +23,7 @@ The build passes in, through the environment:
 
 import os
 import re
+import resource
 import shutil
 import signal
 import subprocess
@@ -239,12 +240,17 @@ class Installation:
         enter = [NSENTER.encode(), b"--net=" + self.network.encode(), b"--"] if self.network else []
         return enter + [self.launcher.encode()] + [a.encode("utf-8") for a in args]
 
-    def run(self, *args, timeout=60, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE):
-        """stderr: where standard error goes (captured by default)."""
+    def run(self, *args, timeout=60, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE, limits=()):
+        """stderr: where standard error goes (captured by default); limits:
+        (resource, soft limit) pairs the launcher runs under."""
+        def apply_limits():
+            for which, value in limits:
+                resource.setrlimit(which, (value, resource.getrlimit(which)[1]))
         completed = subprocess.run(
             self._argv(args),
             env=self.env,
             cwd=self.root,
+            preexec_fn=apply_limits if limits else None,
             stdin=stdin,
             stdout=subprocess.PIPE,
             stderr=stderr,

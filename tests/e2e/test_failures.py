@@ -1,6 +1,7 @@
 """Launches that cannot go on: the message on standard error, the session log, exit code 1."""
 
 import os
+import resource
 import subprocess
 import unittest
 import zipfile
@@ -128,10 +129,10 @@ class FatalErrorTest(unittest.TestCase):
         self.assertEqual(len(entries), 2)
         self.assertEqual(b"".join(m.group(0) for m in entries), rest)
 
-    def test_runtime_refusing_the_security_manager_leaves_its_words_in_the_trace(self):
-        # A runtime that refuses the security manager, as JDK 24 and later
-        # do: the VM's options from _JAVA_OPTIONS come last, so this
-        # manager, whose constructor throws, replaces the default one.
+    def test_vm_ending_the_process_while_it_is_created(self):
+        # No room for the heap, or the security manager refused as JDK 24
+        # and later do (_JAVA_OPTIONS come last, so this throwing manager
+        # replaces the default one): a refused creation either way.
         classes = self.inst.path("refuser")
         os.makedirs(classes)
         source = os.path.join(classes, "Refuser.java")
@@ -142,11 +143,19 @@ class FatalErrorTest(unittest.TestCase):
         subprocess.run([os.path.join(JDK_HOME, "bin", "javac"), "-nowarn", "-d", classes, source],
                        check=True, capture_output=True)
         trace = self.inst.path("trace.txt")
-        self.inst.env.update(VELTRANA_TRACE=trace, _JAVA_OPTIONS=(
-            "-Djava.security.manager=Refuser -Xbootclasspath/a:" + classes))
-
-        result = self.inst.run()
-        self.assertEqual(result.returncode, 1, result.describe())
+        refuser = {"VELTRANA_TRACE": trace, "_JAVA_OPTIONS": (
+            "-Djava.security.manager=Refuser -Xbootclasspath/a:" + classes)}
+        cases = [("no room for the heap", {}, [(resource.RLIMIT_AS, 500 * 1024 * 1024)],
+                  "Could not reserve enough space for 524288KB object heap"),
+                 ("security manager refused", refuser, [], "The Security Manager is not supported")]
+        for name, env, limits, reason in cases:
+            with self.subTest(name):
+                self.inst.env.update(env)
+                if os.path.exists(self.inst.session_log):
+                    os.remove(self.inst.session_log)
+                result = self.inst.run(limits=limits)
+                self.assert_fatal(result, "Can't create Java VM ")
+                self.assertIn(reason, result.stdout.decode() + result.stderr)
         with open(trace, encoding="utf-8") as file:
             text = file.read()
         self.assertIn("JNI_CreateJavaVM called", text)
@@ -154,7 +163,6 @@ class FatalErrorTest(unittest.TestCase):
         self.assertIn("The Security Manager is not supported", text)
         self.assertIn("the VM aborts and ends the process", text)
         self.assertNotIn("JNI_CreateJavaVM returned", text)
-
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,7 +1,9 @@
 """A complete launch on the real JDK: what the sample application sees."""
 
 import os
+import resource
 import stat
+import subprocess
 import unittest
 import zipfile
 
@@ -263,6 +265,19 @@ class LaunchTest(unittest.TestCase):
         self.assertTrue(os.path.isfile(policy_file))
         self.assertEqual(os.listdir(os.path.join(inst.home, "tmp")), [])
         self.assertFalse(os.path.exists(inst.path("tmp", f"veltrana-{os.getuid()}")))
+
+    def test_deep_lib_tree_under_a_small_stack_and_few_descriptors(self):
+        # No native frame and no open listing per level.
+        folder = os.path.join(self.inst.install_dir, "lib")
+        self.addCleanup(subprocess.run, ["rm", "-rf", folder + "/d"])  # too deep for rmtree
+        for _ in range(1500):
+            folder += "/d"
+            os.mkdir(folder)
+        deep = self.inst.add_archive(folder + "/deep.jar")
+        result = self.inst.run(limits=[(resource.RLIMIT_STACK, 256 * 1024),
+                                       (resource.RLIMIT_NOFILE, 64)])
+        self.assertEqual(result.returncode, 0, result.describe())
+        self.assertTrue(deep in result.text("java.class.path").split(":"), "deep.jar missing")
 
     def test_archive_with_the_list_separator_is_left_out(self):
         # "a:b.jar" would split into "lib/a" and "b.jar", looked for in HOME.

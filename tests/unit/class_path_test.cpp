@@ -134,10 +134,13 @@ TEST_F(ClassPathTest, FolderLinkBackToAnAncestorEndsTheDescent) {
   fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\again", "C:\\Apps\\Veltrana\\lib\\sub");
   fake::addFile("D:\\Shared\\s.jar");
   fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\shared", "D:\\Shared");
+  // A plain folder first entered once a link has been met is known too.
+  fake::addFile("C:\\Apps\\Veltrana\\lib\\later\\c.jar");
+  fake::addFolderLink("C:\\Apps\\Veltrana\\lib\\tolater", "C:\\Apps\\Veltrana\\lib\\later");
 
   EXPECT_EQ(archives(),
             "C:\\Apps\\Veltrana\\lib\\a.jar;C:\\Apps\\Veltrana\\lib\\sub\\b.jar;"
-            "C:\\Apps\\Veltrana\\lib\\shared\\s.jar;");
+            "C:\\Apps\\Veltrana\\lib\\shared\\s.jar;C:\\Apps\\Veltrana\\lib\\later\\c.jar;");
 }
 
 TEST_F(ClassPathTest, OnlyRegularFilesAreAddedAndOnlyLinksNeedTheirStatus) {

@@ -222,6 +222,7 @@ TEST(FileUrlPathTest, BackslashesBecomeSlashesAndUrlCharactersAreEncoded) {
       {"abc", "abc"},
       {"C:", "C:"},
       {"C:\\Program Files\\Veltrana\\", "C:/Program%20Files/Veltrana/"},
+      {"\\\\server\\share\\Temp\\", "///server/share/Temp/"},  // as File.toURI writes it
       {"C:\\a   b", "C:/a%20%20%20b"},
       {" \\ ", "%20/%20"},
       {"D:\\50% off\\", "D:/50%25%20off/"},

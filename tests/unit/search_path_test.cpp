@@ -10,7 +10,7 @@ namespace {
 
 using SearchPathTest = LauncherTest;
 
-TEST_F(SearchPathTest, PathLosesItsTrailingBackslashesAndItsQuotes) {
+TEST_F(SearchPathTest, PathLosesItsTrailingBackslashesQuotesAndRelativeEntries) {
   struct Case {
     std::string path;
     std::string expected;
@@ -18,19 +18,30 @@ TEST_F(SearchPathTest, PathLosesItsTrailingBackslashesAndItsQuotes) {
   const Case cases[] = {
       {"C:\\Windows;C:\\Tools\\\\\\", "C:\\Windows;C:\\Tools"},
       {"C:\\A\\;C:\\B", "C:\\A\\;C:\\B"},  // only the end of the whole value
-      {"C:\\A;C:\\B;", "C:\\A;C:\\B;"},
+      {"C:\\A;C:\\B;", "C:\\A;C:\\B"},
       {"\\", ""},
       {"\\\\\\", ""},
       {"", ""},
-      // Each quote becomes a blank; the length stays.
-      {"C:\\x;\"C:\\Program Files\\y\"", "C:\\x; C:\\Program Files\\y "},
+      // Quotes go; one holding ';' by its short form, else left out.
+      {"C:\\x;\"C:\\Program Files\\y\"", "C:\\x;C:\\Program Files\\y"},
+      {"C:\\x;\"C:\\t\\a;b\";\"C:\\t\\c;d\";C:\\y", "C:\\x;C:\\t\\AB~1;C:\\y"},
       // The cut comes first, so a backslash before a final quote stays.
-      {"C:\\x\\\"", "C:\\x\\ "},
+      {"C:\\x\\\"", "C:\\x\\"},
+      // Relative or empty, an entry would be looked for in the start folder.
+      {"bin;C:\\x;;.;C:rel;\\rooted;\\\\srv", "C:\\x"},
   };
+  fake::addFolder("C:\\t\\a;b");
+  fake::setShortName("C:\\t\\a;b", "AB~1");
+  fake::addFolder("C:\\t\\c;d");
+  fake::addFolder("C:\\\xe4\xb8\xad;b");
+  fake::setShortName("C:\\\xe4\xb8\xad;b", "ZB~1");
   for (const Case& c : cases) {
     fake::setEnv("PATH", c.path);
     EXPECT_EQ(readSearchPath(), c.expected) << c.path;
   }
+  // Outside the code page too, where the Windows layer converts each entry.
+  fake::setEnvWide("PATH", u"C:\\x;\"C:\\\u4e2d;b\";C:\\y");
+  EXPECT_EQ(readSearchPath(), "C:\\x;C:\\ZB~1;C:\\y");
   fake::unsetEnv("PATH");
   EXPECT_EQ(readSearchPath(), "");
 }

@@ -1,10 +1,24 @@
 /* A library that does nothing but note in the stub VM's report that it was
  * loaded ("loaded=<its path>"). The tests use it as a runtime's
- * msvcr71.dll, and as a VM library that lacks JNI_CreateJavaVM. */
+ * msvcr71.dll (with an atexit and exit of its own, runtime_crt.def), and as
+ * a VM library that lacks JNI_CreateJavaVM. */
 #include <stdio.h>
 #include <windows.h>
 
 __declspec(dllexport) int markerPresent(void) { return 1; }
+
+static void(__cdecl* handlers[32])(void);
+static int handlerCount;
+
+int __cdecl runtimeAtExit(void(__cdecl* handler)(void)) {
+  if (handlerCount == 32) return -1;
+  handlers[handlerCount++] = handler;
+  return 0;
+}
+void __cdecl runtimeExit(int code) {
+  while (handlerCount > 0) handlers[--handlerCount]();
+  ExitProcess((UINT)code);
+}
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   char reportPath[MAX_PATH];

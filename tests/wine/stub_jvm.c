@@ -11,6 +11,8 @@
  *                            create-fails     JNI_CreateJavaVM returns -1
  *                            create-null-env  JNI_CreateJavaVM returns 0, no JNIEnv
  *                            create-null-vm   JNI_CreateJavaVM returns 0, no JavaVM
+ *                            create-exits     JNI_CreateJavaVM ends the process (exit 1)
+ *                            create-exits-msvcr71  the same through msvcr71.dll's exit
  *                            no-main-class    FindClass of the main class fails
  *                            no-main-method   GetStaticMethodID fails, exception pending
  *                            no-string-class  FindClass("java/lang/String") fails,
@@ -338,6 +340,14 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments
   if (!markerPresent()) return JNI_ERR;
 #endif
   if (strcmp(mode, "create-fails") == 0) return JNI_ERR;
+  if (strcmp(mode, "create-exits") == 0) exit(1);
+  if (strcmp(mode, "create-exits-msvcr71") == 0) {
+    HMODULE runtime = GetModuleHandleA("msvcr71.dll");
+    FARPROC runtimeExit = runtime != NULL ? GetProcAddress(runtime, "exit") : NULL;
+    if (runtimeExit != NULL) ((void(__cdecl*)(int))(void (*)(void))runtimeExit)(1);
+    report("problem", "msvcr71.dll has no exit");
+    return JNI_ERR;
+  }
   buildTables();
   mainThread = GetCurrentThreadId();
   *vm = strcmp(mode, "create-null-vm") == 0 ? NULL : &theVm;

@@ -5,7 +5,7 @@ import os
 import subprocess
 
 from wine_harness import (PROFILE, PROGRAM_FILES, ROOT, TEMP, WineTestCase, host_path,
-                          log_entry_pattern, run_tests)
+                          load_config, log_entry_pattern, run_tests)
 
 INSTALL = PROGRAM_FILES + "\\Veltrana"
 
@@ -103,6 +103,22 @@ class PolicyFile(WineTestCase):
                 self.assertEqual(run.options()[3], "-Djava.security.policy=file:/" +
                                  folder.replace("\\", "/") + "/Veltrana.exe.policy")
                 self.assertIsNone(self.session_log())
+
+    def test_folders_on_a_share_are_named_as_shares(self):
+        # Wine reaches \\server\share through dosdevices/unc.
+        unc = os.path.join(load_config()["prefix"], "dosdevices", "unc", "vtserver")
+        os.makedirs(unc, exist_ok=True)
+        share = os.path.join(unc, "share")
+        os.symlink(host_path(ROOT + "\\shared"), share)
+        self.addCleanup(os.remove, share)
+        self.write(ROOT + "\\shared\\temp\\other.tmp")
+        self.set_registry(maker_java_home=ROOT + "\\rt", quicktime_dir="\\\\vtserver\\share\\QT\\")
+        run = self.launch(folder=INSTALL, env={"TEMP": "\\\\vtserver\\share\\temp"})
+        self.assertCompleteRun(run)
+        self.assertEqual(run.options()[3], "-Djava.security.policy=file:////vtserver/share/temp/"
+                         "Veltrana.exe.policy")
+        self.assertEqual(self.read(ROOT + "\\shared\\temp\\Veltrana.exe.policy"),
+                         policy("C:/Program%20Files/Veltrana/", "///vtserver/share/QT/"))
 
     def test_temp_on_a_full_disk_is_not_claimed(self):
         # A real full file system as TEMP: the file cannot be written out,

@@ -82,10 +82,22 @@ class RealVm(WineTestCase):
         for stage in range(1, 11):
             self.assertIn(f"stage {stage} ended", out)
 
-    def test_class_from_deep_lib_archive_runs(self):
-        run = self.launch(arguments="lib", env={"VELTRANA_TRACE": ROOT + "\\trace.txt"})
-        self.assertEqual(run.exit_code, 0)
-        self.assertIn("deep class ran", self.read(ROOT + "\\trace.txt").decode("latin-1"))
+    def test_class_from_deep_lib_archive_runs_on_either_runtime(self):
+        # The maker's key's private runtime; the vendor's, with no private one.
+        home = ROOT + "\\rt\\" + JRE
+        layouts = [("private", None, "the private runtime in the folder the maker's key names"),
+                   ("vendor", {"JavaHome": home, "RuntimeLib": home + "\\bin\\client\\jvm.dll"},
+                    "the Java vendor's key")]
+        for name, vendor, chosen in layouts:
+            with self.subTest(name):
+                if vendor is not None:
+                    self.set_registry(vendor=("1.6", vendor))
+                trace_file = ROOT + "\\trace-" + name + ".txt"
+                self.assertEqual(self.launch(arguments="lib", env={"VELTRANA_TRACE": trace_file})
+                                 .exit_code, 0)
+                trace = self.read(trace_file).decode("latin-1")
+                self.assertIn("runtime chosen: " + chosen, trace)
+                self.assertIn("deep class ran", trace)
 
 
 if __name__ == "__main__":

@@ -47,6 +47,18 @@ class VmOptions(WineTestCase):
         self.assertEqual(run.values("cwd"), [PROFILE])
         self.assertEqual(run.strings_passed_to("SetCurrentDirectoryA"), [[PROFILE]])
 
+    def test_search_path_entries_are_whole_and_absolute(self):
+        # A quoted entry holding ';' by its short form, never in two halves.
+        tools = ROOT + "\\tools\\a;b"
+        self.write(tools + "\\x.dll")
+        run = self.launch(env={"PATH": f'C:\\windows\\system32;"{tools}";tools;C:\\windows'},
+                          directory=ROOT)
+        self.assertCompleteRun(run)
+        entries = run.options()[1][len('-Djava.library.path="'):-1].split(";")
+        self.assertEqual(entries[:3], [".", INSTALL + "\\lib", "C:\\windows\\system32"])
+        self.assertEqual(entries[4:], ["C:\\windows", QTSYSTEM])
+        self.assertTrue(entries[3].startswith(ROOT + "\\tools\\") and "~" in entries[3], entries)
+
     def test_without_profile_the_working_folder_stays(self):
         run = self.launch(env={"USERPROFILE": None}, directory=ROOT)
         self.assertCompleteRun(run)
@@ -126,9 +138,10 @@ class VmFailures(WineTestCase):
         self.assertIsNone(self.session_log())
 
     def test_failed_creation_is_fatal(self):
-        # Refused, or reported as made while handing back no VM or no
-        # environment, which must not be called through.
-        for mode in ("create-fails", "create-null-env", "create-null-vm"):
+        # Refused, made with no VM or no environment (which must not be
+        # called through), or the process ended by the VM itself.
+        for mode in ("create-fails", "create-null-env", "create-null-vm", "create-exits",
+                     "create-exits-msvcr71"):
             with self.subTest(mode):
                 earlier = self.session_log() or b""
                 run = self.launch(mode=mode)

@@ -49,8 +49,17 @@ std::string ansiPathList(const std::u16string& list, char16_t separator) {
   bool first = true;
   std::size_t start = 0;
   for (;;) {
-    std::size_t end = list.find(separator, start);
-    std::u16string entry = list.substr(start, end == std::u16string::npos ? end : end - start);
+    // A quoted entry may hold the separator; it names the folder between
+    // its quotes, and only that folder has a short form.
+    std::u16string entry;
+    std::size_t end = start;
+    for (bool quoted = false; end < list.size() && (quoted || list[end] != separator); ++end) {
+      if (list[end] == u'"') {
+        quoted = !quoted;
+      } else {
+        entry += list[end];
+      }
+    }
     std::string entryBytes;
     if (ansiPath(entry, entryBytes)) {
       if (!first) {
@@ -59,7 +68,7 @@ std::string ansiPathList(const std::u16string& list, char16_t separator) {
       result += entryBytes;
       first = false;
     }
-    if (end == std::u16string::npos) {
+    if (end >= list.size()) {
       return result;
     }
     start = end + 1;

@@ -22,7 +22,9 @@ bool ansiPath(const std::u16string& path, std::string& bytes);
 bool ansiModulePath(const std::u16string& path, std::string& bytes);
 
 // A list of paths joined by separator (PATH): the same rule for each
-// entry, leaving out an entry that has no such form.
+// entry, leaving out an entry that has no such form. A double-quoted entry
+// may hold the separator; where entries are converted one by one, it loses
+// its quotes.
 std::string ansiPathList(const std::u16string& list, char16_t separator);
 
 // An environment variable's value: every variable the launcher reads names
