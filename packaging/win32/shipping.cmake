@@ -149,6 +149,13 @@ foreach(target ${linked})
   endif()
 endforeach()
 target_link_options(Veltrana PRIVATE -g ${path_maps})
+# The whole program optimised as one partition: with the string's code
+# compiled here, GCC 12 stops with an internal error when it splits the
+# program into several (binds_to_current_def_p), depending on which code
+# lands where.
+if(ipo_supported)
+  target_link_options(Veltrana PRIVATE -flto-partition=one)
+endif()
 set_property(TARGET Veltrana PROPERTY CXX_LINKER_LAUNCHER ${with_build_time})
 # ASLR and DEP are the linker's defaults; they are named so that they stay
 # on. --tsaware: no per-session INI or registry remapping on Terminal Server.
