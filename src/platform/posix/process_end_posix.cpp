@@ -5,23 +5,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdlib>
-
+#include "platform/common/process_end_watch.h"
 #include "platform/platform.h"
-
-namespace {
-
-std::atomic<void (*)()> watcher{nullptr};
-
-void callWatcher() {
-  void (*handler)() = watcher.exchange(nullptr);
-  if (handler != nullptr) {
-    handler();
-  }
-}
-
-}  // namespace
 
 // The executable exports this _exit, so a library loaded later (the VM's)
 // calls it rather than the C library's. It ends the process exactly as the
@@ -29,7 +14,7 @@ void callWatcher() {
 // between fork and exec may land here too: reading the atomic and the system
 // call are all it does then.
 extern "C" void _exit(int status) {
-  callWatcher();
+  platform::callProcessEndWatcher();
   for (;;) {
     syscall(SYS_exit_group, status);
   }
@@ -37,14 +22,8 @@ extern "C" void _exit(int status) {
 
 namespace platform {
 
-void watchProcessEnd(void (*handler)()) {
-  static bool registered = false;
-  if (!registered) {
-    registered = std::atexit(callWatcher) == 0;
-  }
-  watcher = handler;
-}
+void watchProcessEnd(void (*handler)()) { setProcessEndWatcher(handler); }
 
-void unwatchProcessEnd() { watcher = nullptr; }
+void unwatchProcessEnd() { setProcessEndWatcher(nullptr); }
 
 }  // namespace platform

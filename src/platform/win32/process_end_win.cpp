@@ -5,31 +5,13 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <cstdlib>
-
+#include "platform/common/process_end_watch.h"
 #include "platform/platform.h"
-
-namespace {
-
-std::atomic<void (*)()> watcher{nullptr};
-
-void callWatcher() {
-  void (*handler)() = watcher.exchange(nullptr);
-  if (handler != nullptr) {
-    handler();
-  }
-}
-
-}  // namespace
 
 namespace platform {
 
 void watchProcessEnd(void (*handler)()) {
-  static bool registered = false;
-  if (!registered) {
-    registered = std::atexit(callWatcher) == 0;
-  }
+  setProcessEndWatcher(handler);
   using AtExit = int(__cdecl*)(void(__cdecl*)());
   static HMODULE registeredWith[2] = {nullptr, nullptr};
   const char* const runtimeLibraries[2] = {"msvcr71.dll", "msvcr100.dll"};
@@ -40,13 +22,12 @@ void watchProcessEnd(void (*handler)()) {
     }
     auto atExit =
         reinterpret_cast<AtExit>(reinterpret_cast<void (*)()>(GetProcAddress(library, "atexit")));
-    if (atExit != nullptr && atExit(callWatcher) == 0) {
+    if (atExit != nullptr && atExit(callProcessEndWatcher) == 0) {
       registeredWith[i] = library;
     }
   }
-  watcher = handler;
 }
 
-void unwatchProcessEnd() { watcher = nullptr; }
+void unwatchProcessEnd() { setProcessEndWatcher(nullptr); }
 
 }  // namespace platform
